@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what building and testing Quillory needs, from Debian's packages.
+# Does nothing when everything is there already. Run as root on Debian 12.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config clang-format
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+    libicu-dev
+    fonts-liberation2 fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

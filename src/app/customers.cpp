@@ -1,0 +1,61 @@
+#include "app/customers.h"
+
+#include "data/formats.h"
+
+namespace quillory::customers {
+
+std::optional<int> selectedCustomerId(const QString& entry) {
+    if (entry.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const int id = entry.mid(entry.lastIndexOf(u'-') + 1).trimmed().toInt(&ok);
+    return ok ? std::optional<int>(id) : std::nullopt;
+}
+
+QString totalsCaption(const customerstore::Totals& totals) {
+    const QString crlf = QStringLiteral("\r\n");
+    QString caption;
+    if (totals.hasSums) {
+        caption = QStringLiteral("Account Balance: ");
+        if (totals.sumDue && totals.sumPaid)
+            caption += formats::currency(*totals.sumDue - *totals.sumPaid);
+    }
+    if (totals.openInvoices)
+        caption += crlf + QStringLiteral("Open Invoices: ") + QString::number(*totals.openInvoices);
+    if (totals.projects)
+        caption += crlf + QStringLiteral("Total Projects: ") + QString::number(*totals.projects);
+    return caption;
+}
+
+const std::array<SaveRule, 13>& saveRules() {
+    static const std::array<SaveRule, 13> rules = {{
+        {true, {}},                        // first name
+        {true, {}},                        // last name
+        {true, {}},                        // street
+        {true, {}},                        // city
+        {true, {}},                        // province or state
+        {false, QStringLiteral("CA")},     // country
+        {true, {}},                        // postal code
+        {true, {}},                        // e-mail
+        {false, QStringLiteral("NA")},     // e-mail 2
+        {false, QStringLiteral("NA")},     // phone
+        {false, QStringLiteral("NA")},     // cell
+        {false, QStringLiteral("NA")},     // contact notes
+        {false, QStringLiteral("NA")},     // account memo
+    }};
+    return rules;
+}
+
+std::optional<int> applySaveRules(QStringList& texts) {
+    const auto& rules = saveRules();
+    for (int i = 0; i < static_cast<int>(rules.size()) && i < texts.size(); ++i) {
+        if (!texts.at(i).isEmpty())
+            continue;
+        if (rules[i].required)
+            return i;
+        texts[i] = rules[i].defaultText;
+    }
+    return std::nullopt;
+}
+
+} // namespace quillory::customers

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "data/customerstore.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+// What the customer handlers compute, apart from any window.
+namespace quillory::customers {
+
+// The id of a customer list entry: the whole number after its last "-"
+// ("Smith-Jones-7" is 7). Nothing for an empty entry or one without a number.
+std::optional<int> selectedCustomerId(const QString& entry);
+
+// The three lines of the totals label, joined by CR LF; a line whose figure
+// could not be read is left out.
+QString totalsCaption(const customerstore::Totals& totals);
+
+// The save rules of the 13 editable customer boxes (first name .. memo), in
+// the order they are checked: a required box must not be empty; an empty box
+// with a default receives it.
+struct SaveRule {
+    bool required;
+    QString defaultText;
+};
+const std::array<SaveRule, 13>& saveRules();
+
+// Applies the rules to `texts` in order, writing defaults into it. Gives the
+// index of the first empty required box (defaults before it are already
+// written), or nothing when every rule passed.
+std::optional<int> applySaveRules(QStringList& texts);
+
+} // namespace quillory::customers

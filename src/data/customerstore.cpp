@@ -1,0 +1,170 @@
+#include "data/customerstore.h"
+
+#include <limits>
+
+namespace quillory::customerstore {
+
+namespace {
+
+QString idText(int id) { return QString::number(id); }
+
+// Reads the single number of a COUNT query; nothing when it failed.
+std::optional<qint64> countOf(Connection& cn, const QString& sql) {
+    Recordset rs;
+    if (!rs.open(sql, cn) || rs.eof())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 n = rs.field(0).toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
+QStringList columnTexts(Database& db, const QString& sql, int column) {
+    QStringList out;
+    Recordset rs;
+    if (!db.RefreshRecordset(rs, sql))
+        return out;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+        out.append(rs.field(column).toString());
+    return out;
+}
+
+} // namespace
+
+
+std::optional<QStringList> customerEntries(Database& db) {
+    Recordset rs;
+    if (!db.RefreshRecordset(rs, QStringLiteral("select lname,id from tblcustomer")))
+        return std::nullopt;
+    QStringList entries;
+    entries.reserve(rs.recordCount());
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+        entries.append(rs.field(0).toString() + u'-' + rs.field(1).toString());
+    return entries;
+}
+
+std::optional<QVariantList> customerRow(Database& db, int id) {
+    Recordset rs;
+    if (!db.RefreshRecordset(rs, QStringLiteral("SELECT * FROM tblcustomer WHERE id=") + idText(id)))
+        return std::nullopt;
+    if (rs.bof() || rs.eof())
+        return std::nullopt;
+    QVariantList values;
+    for (const QString& column : kColumns)
+        values.append(rs.field(column));
+    return values;
+}
+
+QStringList projectEntries(Database& db, int customerId) {
+    QStringList out;
+    Recordset rs;
+    if (!db.RefreshRecordset(rs, QStringLiteral("SELECT summary,status FROM tblservices WHERE "
+                                                "customerid=") +
+                                     idText(customerId)))
+        return out;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+        out.append(rs.field(QStringLiteral("summary")).toString() + u'\t' +
+                   rs.field(QStringLiteral("status")).toString());
+    return out;
+}
+
+QStringList projectStatuses(Database& db, int customerId) {
+    return columnTexts(db,
+                       QStringLiteral("SELECT DISTINCT status FROM tblservices WHERE customerid=") +
+                           idText(customerId),
+                       0);
+}
+
+QStringList invoiceEntries(Database& db, int customerId) {
+    return columnTexts(db,
+                       QStringLiteral("SELECT id FROM tblinvoice WHERE customerid=") +
+                           idText(customerId) + QStringLiteral(" ORDER BY id DESC"),
+                       0);
+}
+
+Totals customerTotals(Database& db, int customerId) {
+    Totals totals;
+    Recordset rs;
+    if (rs.open(QStringLiteral("SELECT sum(amountdue),sum(amountpaid) FROM tblinvoice ") +
+                    QStringLiteral("WHERE customerid=") + idText(customerId),
+                db.cnMain) &&
+        !rs.eof()) {
+        totals.hasSums = true;
+        totals.sumDue = Money::fromStored(rs.field(0));
+        totals.sumPaid = Money::fromStored(rs.field(1));
+    }
+    totals.openInvoices =
+        countOf(db.cnMain, QStringLiteral("SELECT COUNT(id) FROM tblinvoice WHERE customerid=") +
+                               idText(customerId) + QStringLiteral(" AND status=0"));
+    totals.projects =
+        countOf(db.cnMain, QStringLiteral("SELECT COUNT(id) FROM tblservices WHERE customerid=") +
+                               idText(customerId));
+    return totals;
+}
+
+std::optional<int> insertCustomer(Database& db, const QStringList& values) {
+    Connection& cn = db.cnMain;
+    const auto failed = [&](const Error& error) -> std::optional<int> {
+        Database::reportFailure(error);
+        return std::nullopt;
+    };
+    Transaction transaction(cn);
+    if (!transaction.isActive())
+        return failed(cn.lastError());
+    Recordset rs;
+    if (!rs.open(QStringLiteral("select max(id) from tblcustomer"), cn))
+        return failed(rs.lastError());
+    // An empty table has no largest id: the first customer gets 1.
+    const qint64 largest = rs.field(0).isNull() ? 0 : rs.field(0).toLongLong();
+    if (largest >= std::numeric_limits<int>::max())
+        return failed({errnum::Overflow, QStringLiteral("Overflow")});
+    const int id = static_cast<int>(largest + 1);
+    if (!rs.open(QStringLiteral("SELECT * FROM tblcustomer WHERE id=") + idText(id), cn) ||
+        !rs.addNew() || !rs.setField(QStringLiteral("id"), id))
+        return failed(rs.lastError());
+    for (int i = 0; i < values.size() && i + 1 < kColumns.size(); ++i)
+        if (!rs.setField(kColumns.at(i + 1), values.at(i)))
+            return failed(rs.lastError());
+    if (!rs.update())
+        return failed(rs.lastError());
+    if (!transaction.commit())
+        return failed(cn.lastError());
+    return id;
+}
+
+UpdateResult updateCustomer(Database& db, int id, const QStringList& values) {
+    Recordset rs;
+    if (!db.RefreshRecordset(rs, QStringLiteral("SELECT * FROM tblcustomer WHERE id=") + idText(id)) ||
+        rs.bof() || rs.eof())
+        return UpdateResult::NotFound;
+    rs.moveFirst();
+    for (int i = 0; i < values.size() && i + 1 < kColumns.size(); ++i) {
+        if (!rs.setField(kColumns.at(i + 1), values.at(i))) {
+            Database::reportFailure(rs.lastError());
+            return UpdateResult::Failed;
+        }
+    }
+    if (!rs.update()) {
+        Database::reportFailure(rs.lastError());
+        return UpdateResult::Failed;
+    }
+    return UpdateResult::Updated;
+}
+
+bool deleteCustomer(Database& db, int id) {
+    Connection& cn = db.cnMain;
+    Transaction transaction(cn);
+    const QString idPart = idText(id);
+    const bool ok = transaction.isActive() &&
+                    cn.execute(QStringLiteral("DELETE FROM tblcustomer WHERE ID=") + idPart) &&
+                    cn.execute(QStringLiteral("DELETE FROM tblservices WHERE customerid=") + idPart) &&
+                    cn.execute(QStringLiteral("DELETE FROM tblinvoice WHERE customerid=") + idPart) &&
+                    transaction.commit();
+    if (!ok) {
+        const Error error = cn.lastError();
+        transaction.rollback();
+        Database::reportFailure(error);
+    }
+    return ok;
+}
+
+} // namespace quillory::customerstore

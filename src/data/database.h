@@ -1,0 +1,55 @@
+#pragma once
+
+#include "data/connection.h"
+#include "data/signature.h"
+
+#include <QString>
+
+namespace quillory {
+
+// The program's data side as one object: the connection, the shared
+// recordset, where the database file is, and the opening and closing of it.
+class Database {
+public:
+    Database() = default;
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    Connection cnMain;
+    Recordset rsMain;
+    // The path read from NetworkPath.sfe; empty when that file did not exist.
+    QString strDataPath;
+
+    // The database file in use: the one NetworkPath.sfe names, or records.mdb
+    // in the program directory.
+    QString databasePath() const { return m_path; }
+
+    // Locates the database through NetworkPath.sfe (writing that file when it
+    // is missing), restores the file's header and connects. A failure goes to
+    // HandleError and then shows the initialisation message; the caller ends
+    // the program.
+    bool OpenDatabase();
+
+    // Opens `rs` on `sql` (with its values bound). A failure goes to
+    // HandleError, then shows "Error refreshing data." and leaves `rs` closed.
+    bool RefreshRecordset(Recordset& rs, const QString& sql, const QVariantList& params = {});
+
+    // Closes the connection and, when no other copy of the program still uses
+    // the file, hides its header under the marker. Never reports anything.
+    void CloseDatabase();
+
+    // Reports a failed write of a handler through HandleError.
+    static void reportFailure(const Error& error);
+
+private:
+    QString m_path;
+    DatabaseUseLock m_useLock;
+};
+
+// The first field of NetworkPath.sfe's text: leading blanks skipped; a field
+// that starts with a double quote runs to the closing quote, without the
+// quotes; any other ends at the first comma or the end of the line.
+QString readFirstField(const QByteArray& text);
+
+} // namespace quillory

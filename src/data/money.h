@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+#include <QVariant>
+
+#include <compare>
+#include <cstdint>
+#include <optional>
+
+namespace quillory {
+
+// An exact amount of money with four decimal places, held as a count of
+// ten-thousandths. This is the only type that touches that raw count; the
+// database stores the same count as an INTEGER.
+class Money {
+public:
+    static constexpr std::int64_t kScale = 10000;
+
+    constexpr Money() = default;
+    static constexpr Money fromUnits(std::int64_t tenThousandths) {
+        Money m;
+        m.m_units = tenThousandths;
+        return m;
+    }
+    static constexpr Money fromWhole(std::int64_t whole) { return fromUnits(whole * kScale); }
+
+    // Reads a plain decimal text ("-12.5", "0.0001", "+3"): an optional sign,
+    // digits, "." and at most four decimals after it. Anything else, or an
+    // amount too large to hold, gives nothing.
+    static std::optional<Money> parse(const QString& text);
+
+    // Rounds a binary floating-point result (such as hours times rate) to four
+    // decimals, ties away from zero. Gives nothing when it does not fit.
+    static std::optional<Money> fromDouble(double value);
+
+    // The stored form of a money column: an integer count of ten-thousandths.
+    // A null or non-integer value gives nothing.
+    static std::optional<Money> fromStored(const QVariant& value);
+    QVariant toStored() const { return QVariant::fromValue<qlonglong>(m_units); }
+
+    constexpr std::int64_t units() const { return m_units; }
+    constexpr bool isZero() const { return m_units == 0; }
+    constexpr bool isNegative() const { return m_units < 0; }
+
+    // "1234.5000", "-0.0750": the exact value with all four decimals.
+    QString toDecimalString() const;
+    // The same value with trailing zero decimals dropped: "1234.5", "20".
+    QString toPlainString() const;
+
+    constexpr Money operator+(Money o) const { return fromUnits(m_units + o.m_units); }
+    constexpr Money operator-(Money o) const { return fromUnits(m_units - o.m_units); }
+    constexpr Money operator-() const { return fromUnits(-m_units); }
+    Money& operator+=(Money o) {
+        m_units += o.m_units;
+        return *this;
+    }
+    Money& operator-=(Money o) {
+        m_units -= o.m_units;
+        return *this;
+    }
+    constexpr auto operator<=>(const Money&) const = default;
+
+private:
+    std::int64_t m_units = 0;
+};
+
+} // namespace quillory
+
+Q_DECLARE_METATYPE(quillory::Money)

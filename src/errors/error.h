@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace quillory {
+
+// A failure as the error dispatcher sees it: a number from the table below
+// and a description. Zero means no failure.
+struct Error {
+    std::int64_t number = 0;
+    QString description;
+
+    bool isError() const { return number != 0; }
+    static Error none() { return {}; }
+};
+
+// The error numbers the program reports. The data layer maps its own
+// failures onto them, so that the dispatcher treats like cases alike.
+namespace errnum {
+inline constexpr std::int64_t Overflow = 6;
+inline constexpr std::int64_t FileNotFound = 53;
+inline constexpr std::int64_t NoActiveWindow = 91;
+inline constexpr std::int64_t PermissionDenied = 70;
+inline constexpr std::int64_t NoCurrentRecord = 3021;
+inline constexpr std::int64_t ObjectClosed = 3704;
+inline constexpr std::int64_t GridDataAccess = 6160;
+inline constexpr std::int64_t DialogCancelled = 32755;
+// A constraint violation or a multiple-step operation that reported errors.
+inline constexpr std::int64_t ConstraintOrMultiStep = -2147217887;
+inline constexpr std::int64_t AuthenticationFailed = -2147217843;
+// The row to change was changed or removed by someone else meanwhile.
+inline constexpr std::int64_t RowNotLocated = -2147217864;
+// Any other failure of the database engine.
+inline constexpr std::int64_t Unspecified = -2147467259;
+} // namespace errnum
+
+} // namespace quillory

@@ -1,0 +1,83 @@
+#include "errors/handleerror.h"
+
+#include "data/environment.h"
+#include "data/formats.h"
+#include "errors/prompt.h"
+
+#include <QFile>
+
+namespace quillory {
+
+namespace {
+
+const QString crlf = QStringLiteral("\r\n");
+
+void appendToLog(std::int64_t number, const QString& description) {
+    QFile log(environment::programFile(QStringLiteral("ErrLog.err")));
+    // A log that cannot be written is given up silently.
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    log.write((errorLogLine(environment::now(), number, description) + crlf).toUtf8());
+}
+
+} // namespace
+
+QString errorLogLine(const QDateTime& when, std::int64_t number, const QString& description) {
+    // Text fields are quoted, numbers bare; quotes inside a text are written as
+    // they stand.
+    return u'"' + formats::logDateTime(when) + QStringLiteral("\",") + QString::number(number) +
+           QStringLiteral(",\"") + description + u'"';
+}
+
+void HandleError(std::int64_t number, const QString& description) {
+    using Buttons = Prompt::Buttons;
+    using Icon = Prompt::Icon;
+    const QString numberText = QString::number(number);
+    bool logged = false;
+    switch (number) {
+    case 0:
+    case errnum::ObjectClosed:
+    case errnum::DialogCancelled:
+    case errnum::AuthenticationFailed:
+        break;
+    case errnum::FileNotFound:
+        showMessage(QStringLiteral("File does not exist in the correct directory!") + crlf +
+                        QStringLiteral("Please verify that the file exists.") + crlf + numberText +
+                        u':' + crlf + description,
+                    Buttons::Ok, Icon::Exclamation, QStringLiteral("File not found"));
+        break;
+    case errnum::NoActiveWindow:
+        showMessage(QStringLiteral("There are no active windows!"), Buttons::Ok, Icon::None,
+                    QStringLiteral("MDI ERROR"));
+        break;
+    case errnum::NoCurrentRecord:
+        logged = true;
+        break;
+    case errnum::GridDataAccess:
+        showMessage(QStringLiteral("A data access error has occured in the grid that you are "
+                                   "using.  Please repeat the task you just did.  If this error "
+                                   "persists, re-start your computer."));
+        break;
+    case errnum::ConstraintOrMultiStep:
+        showMessage(QStringLiteral("There are related records in another part of the database.") +
+                        crlf +
+                        QStringLiteral("Please consult the User Manual for instructions on "
+                                       "deleting ") +
+                        crlf + QStringLiteral("an child related records."),
+                    Buttons::Ok, Icon::Information, QStringLiteral("Error deleting record"));
+        logged = true;
+        break;
+    default:
+        showMessage(QStringLiteral("An error has occurred.  Please contact the") + crlf +
+                        QStringLiteral("program vendor with the following information if this "
+                                       "problem persists.") +
+                        crlf + numberText + u':' + crlf + description,
+                    Buttons::Ok, Icon::Exclamation, QStringLiteral("ERROR"));
+        logged = true;
+        break;
+    }
+    if (logged)
+        appendToLog(number, description);
+}
+
+} // namespace quillory

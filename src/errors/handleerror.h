@@ -1,0 +1,20 @@
+#pragma once
+
+#include "errors/error.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace quillory {
+
+// The central error dispatcher. By the error number it stays silent, shows a
+// message, appends a line to ErrLog.err in the program directory, or both.
+// It never fails towards its caller.
+void HandleError(std::int64_t number, const QString& description);
+inline void HandleError(const Error& error) { HandleError(error.number, error.description); }
+
+// One line of ErrLog.err, without its line break: the quoted date, the
+// number, and the quoted description.
+QString errorLogLine(const QDateTime& when, std::int64_t number, const QString& description);
+
+} // namespace quillory
