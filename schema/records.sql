@@ -2,7 +2,9 @@
 --
 -- Conventions of the stored values:
 --   * ids are 32-bit integers chosen by the program (largest id plus one); the
---     store never numbers rows itself, and tblservices.id accepts 0;
+--     store never numbers rows itself, and tblservices.id accepts 0. They are
+--     declared INT, not INTEGER: an INTEGER PRIMARY KEY would be SQLite's rowid,
+--     which numbers a row inserted without an id instead of refusing it;
 --   * money is an exact fixed-point amount kept as an INTEGER count of
 --     ten-thousandths (12.3456 is stored as 123456), so sums are exact;
 --   * hours and rates are single-precision values kept as REAL;
@@ -10,7 +12,7 @@
 --   * the project status compares without regard to letter case.
 
 CREATE TABLE tblcustomer (
-    id           INTEGER NOT NULL PRIMARY KEY CHECK (id BETWEEN -2147483648 AND 2147483647),
+    id           INT NOT NULL PRIMARY KEY CHECK (id BETWEEN -2147483648 AND 2147483647),
     fname        TEXT,
     lname        TEXT,
     street       TEXT,
@@ -27,7 +29,7 @@ CREATE TABLE tblcustomer (
 );
 
 CREATE TABLE tblservices (
-    id                INTEGER NOT NULL PRIMARY KEY CHECK (id BETWEEN -2147483648 AND 2147483647),
+    id                INT NOT NULL PRIMARY KEY CHECK (id BETWEEN -2147483648 AND 2147483647),
     customerid        INTEGER CHECK (customerid BETWEEN -2147483648 AND 2147483647),
     summary           TEXT,
     status            TEXT COLLATE NOCASE,
@@ -42,7 +44,7 @@ CREATE TABLE tblservices (
 CREATE INDEX tblservices_customerid ON tblservices (customerid);
 
 CREATE TABLE tblinvoice (
-    id           INTEGER NOT NULL PRIMARY KEY CHECK (id BETWEEN -2147483648 AND 2147483647),
+    id           INT NOT NULL PRIMARY KEY CHECK (id BETWEEN -2147483648 AND 2147483647),
     servicesid   INTEGER CHECK (servicesid BETWEEN -2147483648 AND 2147483647),
     customerid   INTEGER CHECK (customerid BETWEEN -2147483648 AND 2147483647),
     amountdue    INTEGER,

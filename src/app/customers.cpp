@@ -29,19 +29,19 @@ QString totalsCaption(const customerstore::Totals& totals) {
 
 const std::array<SaveRule, 13>& saveRules() {
     static const std::array<SaveRule, 13> rules = {{
-        {true, {}},                        // first name
-        {true, {}},                        // last name
-        {true, {}},                        // street
-        {true, {}},                        // city
-        {true, {}},                        // province or state
-        {false, QStringLiteral("CA")},     // country
-        {true, {}},                        // postal code
-        {true, {}},                        // e-mail
-        {false, QStringLiteral("NA")},     // e-mail 2
-        {false, QStringLiteral("NA")},     // phone
-        {false, QStringLiteral("NA")},     // cell
-        {false, QStringLiteral("NA")},     // contact notes
-        {false, QStringLiteral("NA")},     // account memo
+        {true, {}},                    // first name
+        {true, {}},                    // last name
+        {true, {}},                    // street
+        {true, {}},                    // city
+        {true, {}},                    // province or state
+        {false, QStringLiteral("CA")}, // country
+        {true, {}},                    // postal code
+        {true, {}},                    // e-mail
+        {false, QStringLiteral("NA")}, // e-mail 2
+        {false, QStringLiteral("NA")}, // phone
+        {false, QStringLiteral("NA")}, // cell
+        {false, QStringLiteral("NA")}, // contact notes
+        {false, QStringLiteral("NA")}, // account memo
     }};
     return rules;
 }

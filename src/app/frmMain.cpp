@@ -56,10 +56,11 @@ frmMain::frmMain(Database& db, QWidget* parent)
     ui->setupUi(this);
     ui->cmdCustRefresh->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Every entry is one line: Qt need not measure each of them.
+    ui->lstCustomer->setUniformItemSizes(true);
 
     connect(ui->cmdCustRefresh, &QPushButton::clicked, this, &frmMain::cmdCustRefresh_Click);
-    connect(ui->lstCustomer, &QListWidget::itemSelectionChanged, this,
-            &frmMain::lstCustomer_Click);
+    connect(ui->lstCustomer, &QListWidget::itemSelectionChanged, this, &frmMain::lstCustomer_Click);
     connect(ui->cmdCustNew, &QPushButton::clicked, this, &frmMain::cmdCustNew_Click);
     connect(ui->cmdCustEdit, &QPushButton::clicked, this, &frmMain::cmdCustEdit_Click);
     connect(ui->cmdCustSave, &QPushButton::clicked, this, &frmMain::cmdCustSave_Click);
@@ -70,14 +71,16 @@ frmMain::frmMain(Database& db, QWidget* parent)
     m_initialized = m_db.OpenDatabase();
 }
 
-frmMain::~frmMain() { Form_Unload(); }
+frmMain::~frmMain() {
+    Form_Unload();
+}
 
 // --- Start-up and shutdown ----------------------------------------------------
 
 bool frmMain::runLogin() {
     Recordset rs;
-    const bool readable =
-        rs.open(QStringLiteral("SELECT uselogin,username,password FROM tblbusoptions"), m_db.cnMain);
+    const bool readable = rs.open(
+        QStringLiteral("SELECT uselogin,username,password FROM tblbusoptions"), m_db.cnMain);
     // An unreadable options table still asks, and lets the answers through:
     // there is nothing to compare them with.
     if (readable) {
@@ -93,8 +96,8 @@ bool frmMain::runLogin() {
         const QVariant stored = rs.field(column);
         return !stored.isNull() && stored.toString() == typed;
     };
-    const QString user =
-        askInput(QStringLiteral("Enter username:"), QStringLiteral("Username:")).value_or(QString());
+    const QString user = askInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"))
+                             .value_or(QString());
     if (!matches(QStringLiteral("UserName"), user))
         return false;
     const QString password =
@@ -162,8 +165,8 @@ void frmMain::placeControls() {
         pages.append(ui->tabMain->widget(i));
     if (!qFuzzyCompare(factor, 1.0)) {
         const auto scaled = [factor](const QRect& r) {
-            return QRect(qRound(r.x() * factor), qRound(r.y() * factor),
-                         qRound(r.width() * factor), qRound(r.height() * factor));
+            return QRect(qRound(r.x() * factor), qRound(r.y() * factor), qRound(r.width() * factor),
+                         qRound(r.height() * factor));
         };
         ui->centralwidget->setFixedSize(ui->centralwidget->minimumSize() * factor);
         for (QWidget* w : ui->centralwidget->findChildren<QWidget*>()) {
@@ -184,9 +187,9 @@ void frmMain::placeControls() {
 // --- Control states -----------------------------------------------------------
 
 QList<QWidget*> frmMain::customerEditBoxes() const {
-    return {ui->txtCustFirst, ui->txtCustLast,   ui->txtCustStreet, ui->txtCustCity,
-            ui->txtCustProv,  ui->txtCustCountry, ui->txtCustPcode, ui->txtCustEmail1,
-            ui->txtCustEmail2, ui->txtCustPhone,  ui->txtCustCell,  ui->txtCustContactNotes,
+    return {ui->txtCustFirst,  ui->txtCustLast,    ui->txtCustStreet, ui->txtCustCity,
+            ui->txtCustProv,   ui->txtCustCountry, ui->txtCustPcode,  ui->txtCustEmail1,
+            ui->txtCustEmail2, ui->txtCustPhone,   ui->txtCustCell,   ui->txtCustContactNotes,
             ui->txtCustMemo};
 }
 
@@ -375,7 +378,9 @@ void frmMain::cmdCustSave_Click() {
     ui->lstCustomer->setFocus();
 }
 
-void frmMain::cmdCustCancel_Click() { Form_Load(); }
+void frmMain::cmdCustCancel_Click() {
+    Form_Load();
+}
 
 void frmMain::cmdCustDelete_Click() {
     const std::optional<int> id = customers::selectedCustomerId(selectedCustomerEntry());
@@ -390,8 +395,8 @@ void frmMain::cmdCustDelete_Click() {
                                    "customer.  Proceed?"),
                     Buttons::YesNo, Icon::None, QStringLiteral("Confirm")) != Prompt::Yes)
         return;
-    if (showMessage(QStringLiteral("Confirm delete selected customer?"), Buttons::YesNo,
-                    Icon::None, QStringLiteral("Confirm")) != Prompt::Yes)
+    if (showMessage(QStringLiteral("Confirm delete selected customer?"), Buttons::YesNo, Icon::None,
+                    QStringLiteral("Confirm")) != Prompt::Yes)
         return;
     // Nothing is removed unless all of it is; a failure has been reported and
     // leaves the edit state as it was.
@@ -399,10 +404,12 @@ void frmMain::cmdCustDelete_Click() {
         return;
     SetCustomerEditMode(true);
     cmdCustRefresh_Click();
-    showMessage(QStringLiteral("Customer Records removed from database successfully."),
-                Buttons::Ok, Icon::None, QStringLiteral("Notice"));
+    showMessage(QStringLiteral("Customer Records removed from database successfully."), Buttons::Ok,
+                Icon::None, QStringLiteral("Notice"));
 }
 
-void frmMain::mnuFileExit_Click() { close(); }
+void frmMain::mnuFileExit_Click() {
+    close();
+}
 
 } // namespace quillory

@@ -84,7 +84,9 @@ Connection::Connection() {
     m_name = QStringLiteral("quillory-%1").arg(++counter);
 }
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 bool Connection::open(const QString& path) {
     close();
@@ -130,14 +132,18 @@ bool Connection::isOpen() const {
     return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
 }
 
-QSqlDatabase Connection::database() const { return QSqlDatabase::database(m_name, false); }
+QSqlDatabase Connection::database() const {
+    return QSqlDatabase::database(m_name, false);
+}
 
 bool Connection::fail(const Error& error) {
     m_error = error;
     return false;
 }
 
-bool Connection::failFrom(const QSqlError& error) { return fail(errorFrom(error)); }
+bool Connection::failFrom(const QSqlError& error) {
+    return fail(errorFrom(error));
+}
 
 bool Connection::execute(const QString& sql, const QVariantList& params, int* rowsAffected) {
     clearError();
@@ -154,13 +160,34 @@ bool Connection::execute(const QString& sql, const QVariantList& params, int* ro
     return true;
 }
 
+bool Connection::forEachRow(const QString& sql, const QVariantList& params,
+                            const std::function<void(const QSqlQuery&)>& onRow) {
+    clearError();
+    if (!isOpen())
+        return fail(objectClosed());
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return failFrom(query.lastError());
+    bindAll(query, params);
+    if (!query.exec())
+        return failFrom(query.lastError());
+    while (query.next())
+        onRow(query);
+    if (query.lastError().isValid())
+        return failFrom(query.lastError());
+    return true;
+}
+
 // --- Transaction --------------------------------------------------------------
 
 Transaction::Transaction(Connection& connection) : m_connection(connection) {
     m_active = m_connection.execute(QStringLiteral("BEGIN IMMEDIATE"));
 }
 
-Transaction::~Transaction() { rollback(); }
+Transaction::~Transaction() {
+    rollback();
+}
 
 bool Transaction::commit() {
     if (!m_active)
@@ -189,7 +216,9 @@ bool Recordset::fail(const Error& error) {
     return false;
 }
 
-bool Recordset::requireOpen() { return isOpen() ? true : fail(objectClosed()); }
+bool Recordset::requireOpen() {
+    return isOpen() ? true : fail(objectClosed());
+}
 
 bool Recordset::requireCurrent() {
     if (!requireOpen())
@@ -295,7 +324,9 @@ bool Recordset::moveNext() {
     return true;
 }
 
-int Recordset::indexOf(const QString& name) const { return m_index.value(name.toLower(), -1); }
+int Recordset::indexOf(const QString& name) const {
+    return m_index.value(name.toLower(), -1);
+}
 
 QVariant Recordset::field(int index) {
     m_error = Error::none();

@@ -9,6 +9,10 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
+
+class QSqlQuery;
+
 namespace quillory {
 
 // The program's connection to its database file. Statements take their values
@@ -27,8 +31,12 @@ public:
 
     // Runs one statement. `rowsAffected`, when given, receives the count of
     // rows it changed.
-    bool execute(const QString& sql, const QVariantList& params = {},
-                 int* rowsAffected = nullptr);
+    bool execute(const QString& sql, const QVariantList& params = {}, int* rowsAffected = nullptr);
+
+    // Runs a query and hands each row to `onRow` as it is read, without
+    // keeping the rows: for long lists that are only copied out.
+    bool forEachRow(const QString& sql, const QVariantList& params,
+                    const std::function<void(const QSqlQuery&)>& onRow);
 
     const Error& lastError() const { return m_error; }
     QSqlDatabase database() const;
@@ -113,8 +121,8 @@ private:
     QVector<qint64> m_rowIds;
     int m_current = -1; // -1 before the first row (BOF), size() after the last (EOF)
     bool m_adding = false;
-    QVariantList m_pending;       // the values of the row being added or changed
-    QVector<bool> m_pendingSet;   // which of them were assigned
+    QVariantList m_pending;     // the values of the row being added or changed
+    QVector<bool> m_pendingSet; // which of them were assigned
     Error m_error;
 };
 

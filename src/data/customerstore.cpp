@@ -1,12 +1,16 @@
 #include "data/customerstore.h"
 
+#include <QSqlQuery>
+
 #include <limits>
 
 namespace quillory::customerstore {
 
 namespace {
 
-QString idText(int id) { return QString::number(id); }
+QString idText(int id) {
+    return QString::number(id);
+}
 
 // Reads the single number of a COUNT query; nothing when it failed.
 std::optional<qint64> countOf(Connection& cn, const QString& sql) {
@@ -30,21 +34,24 @@ QStringList columnTexts(Database& db, const QString& sql, int column) {
 
 } // namespace
 
-
 std::optional<QStringList> customerEntries(Database& db) {
-    Recordset rs;
-    if (!db.RefreshRecordset(rs, QStringLiteral("select lname,id from tblcustomer")))
-        return std::nullopt;
+    // Read straight into the entries: the list may hold a hundred thousand.
     QStringList entries;
-    entries.reserve(rs.recordCount());
-    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-        entries.append(rs.field(0).toString() + u'-' + rs.field(1).toString());
+    const bool ok = db.cnMain.forEachRow(
+        QStringLiteral("select lname,id from tblcustomer"), {}, [&entries](const QSqlQuery& row) {
+            entries.append(row.value(0).toString() + u'-' + row.value(1).toString());
+        });
+    if (!ok) {
+        Database::reportRefreshFailure(db.cnMain.lastError());
+        return std::nullopt;
+    }
     return entries;
 }
 
 std::optional<QVariantList> customerRow(Database& db, int id) {
     Recordset rs;
-    if (!db.RefreshRecordset(rs, QStringLiteral("SELECT * FROM tblcustomer WHERE id=") + idText(id)))
+    if (!db.RefreshRecordset(rs,
+                             QStringLiteral("SELECT * FROM tblcustomer WHERE id=") + idText(id)))
         return std::nullopt;
     if (rs.bof() || rs.eof())
         return std::nullopt;
@@ -133,7 +140,8 @@ std::optional<int> insertCustomer(Database& db, const QStringList& values) {
 
 UpdateResult updateCustomer(Database& db, int id, const QStringList& values) {
     Recordset rs;
-    if (!db.RefreshRecordset(rs, QStringLiteral("SELECT * FROM tblcustomer WHERE id=") + idText(id)) ||
+    if (!db.RefreshRecordset(rs,
+                             QStringLiteral("SELECT * FROM tblcustomer WHERE id=") + idText(id)) ||
         rs.bof() || rs.eof())
         return UpdateResult::NotFound;
     rs.moveFirst();
@@ -154,11 +162,12 @@ bool deleteCustomer(Database& db, int id) {
     Connection& cn = db.cnMain;
     Transaction transaction(cn);
     const QString idPart = idText(id);
-    const bool ok = transaction.isActive() &&
-                    cn.execute(QStringLiteral("DELETE FROM tblcustomer WHERE ID=") + idPart) &&
-                    cn.execute(QStringLiteral("DELETE FROM tblservices WHERE customerid=") + idPart) &&
-                    cn.execute(QStringLiteral("DELETE FROM tblinvoice WHERE customerid=") + idPart) &&
-                    transaction.commit();
+    const bool ok =
+        transaction.isActive() &&
+        cn.execute(QStringLiteral("DELETE FROM tblcustomer WHERE ID=") + idPart) &&
+        cn.execute(QStringLiteral("DELETE FROM tblservices WHERE customerid=") + idPart) &&
+        cn.execute(QStringLiteral("DELETE FROM tblinvoice WHERE customerid=") + idPart) &&
+        transaction.commit();
     if (!ok) {
         const Error error = cn.lastError();
         transaction.rollback();

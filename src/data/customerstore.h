@@ -15,10 +15,10 @@ namespace quillory::customerstore {
 
 // The columns of a customer, in the order the program shows and writes them.
 inline const QStringList kColumns = {
-    QStringLiteral("id"),        QStringLiteral("fname"),        QStringLiteral("lname"),
-    QStringLiteral("street"),    QStringLiteral("city"),         QStringLiteral("prov"),
-    QStringLiteral("country"),   QStringLiteral("pcode"),        QStringLiteral("email1"),
-    QStringLiteral("email2"),    QStringLiteral("phone"),        QStringLiteral("cellphone"),
+    QStringLiteral("id"),           QStringLiteral("fname"), QStringLiteral("lname"),
+    QStringLiteral("street"),       QStringLiteral("city"),  QStringLiteral("prov"),
+    QStringLiteral("country"),      QStringLiteral("pcode"), QStringLiteral("email1"),
+    QStringLiteral("email2"),       QStringLiteral("phone"), QStringLiteral("cellphone"),
     QStringLiteral("othercontact"), QStringLiteral("notes")};
 
 // The entries of the customer list (last name, "-", id) in the order the
@@ -39,8 +39,8 @@ QStringList invoiceEntries(Database& db, int customerId);
 // The figures behind a customer's totals. A query that failed or gave no row
 // leaves its part empty, silently.
 struct Totals {
-    bool hasSums = false;          // the sums query gave a row
-    std::optional<Money> sumDue;   // empty when there are no invoices
+    bool hasSums = false;        // the sums query gave a row
+    std::optional<Money> sumDue; // empty when there are no invoices
     std::optional<Money> sumPaid;
     std::optional<qint64> openInvoices;
     std::optional<qint64> projects;

@@ -31,7 +31,9 @@ QString readFirstField(const QByteArray& bytes) {
     return text.mid(i, end - i);
 }
 
-Database::~Database() { CloseDatabase(); }
+Database::~Database() {
+    CloseDatabase();
+}
 
 bool Database::OpenDatabase() {
     const auto failed = [](const Error& error) {
@@ -48,14 +50,15 @@ bool Database::OpenDatabase() {
     if (!sfe.exists()) {
         strDataPath.clear();
         m_path = environment::programFile(kDefaultDatabase);
-        if (!sfe.open(QIODevice::WriteOnly) || sfe.write((m_path + QStringLiteral("\r\n")).toUtf8()) < 0)
-            return failed({errnum::PermissionDenied,
-                           QStringLiteral("Permission denied: ") + networkPath});
+        if (!sfe.open(QIODevice::WriteOnly) ||
+            sfe.write((m_path + QStringLiteral("\r\n")).toUtf8()) < 0)
+            return failed(
+                {errnum::PermissionDenied, QStringLiteral("Permission denied: ") + networkPath});
         sfe.close();
     } else {
         if (!sfe.open(QIODevice::ReadOnly))
-            return failed({errnum::PermissionDenied,
-                           QStringLiteral("Permission denied: ") + networkPath});
+            return failed(
+                {errnum::PermissionDenied, QStringLiteral("Permission denied: ") + networkPath});
         strDataPath = readFirstField(sfe.readAll());
         sfe.close();
         m_path = strDataPath;
@@ -83,11 +86,15 @@ bool Database::OpenDatabase() {
 bool Database::RefreshRecordset(Recordset& rs, const QString& sql, const QVariantList& params) {
     if (rs.open(sql, cnMain, params))
         return true;
-    HandleError(rs.lastError());
+    reportRefreshFailure(rs.lastError());
+    return false;
+}
+
+void Database::reportRefreshFailure(const Error& error) {
+    HandleError(error);
     showMessage(QStringLiteral("Error refreshing data.  \r\nA problem was encountered while "
                                "accessing the database."),
                 Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Data Access Error"));
-    return false;
 }
 
 void Database::CloseDatabase() {
@@ -100,6 +107,8 @@ void Database::CloseDatabase() {
     m_useLock.release();
 }
 
-void Database::reportFailure(const Error& error) { HandleError(error); }
+void Database::reportFailure(const Error& error) {
+    HandleError(error);
+}
 
 } // namespace quillory

@@ -35,6 +35,9 @@ public:
     // HandleError, then shows "Error refreshing data." and leaves `rs` closed.
     bool RefreshRecordset(Recordset& rs, const QString& sql, const QVariantList& params = {});
 
+    // The report of a failed read: HandleError, then "Error refreshing data."
+    static void reportRefreshFailure(const Error& error);
+
     // Closes the connection and, when no other copy of the program still uses
     // the file, hides its header under the marker. Never reports anything.
     void CloseDatabase();

@@ -27,7 +27,9 @@ void setProgramDirectory(const QString& directory) {
     directorySetting() = d;
 }
 
-QString programFile(const QString& fileName) { return programDirectory() + u'/' + fileName; }
+QString programFile(const QString& fileName) {
+    return programDirectory() + u'/' + fileName;
+}
 
 QDateTime now() {
     QDateTime t = clockSetting() ? clockSetting()() : QDateTime::currentDateTime();
@@ -36,6 +38,8 @@ QDateTime now() {
     return t;
 }
 
-void setClock(std::function<QDateTime()> clock) { clockSetting() = std::move(clock); }
+void setClock(std::function<QDateTime()> clock) {
+    clockSetting() = std::move(clock);
+}
 
 } // namespace quillory::environment

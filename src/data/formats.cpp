@@ -48,7 +48,9 @@ QString localeName() {
     return system;
 }
 
-void setLocaleName(const QString& icuLocaleId) { localeSetting() = icuLocaleId; }
+void setLocaleName(const QString& icuLocaleId) {
+    localeSetting() = icuLocaleId;
+}
 
 QString currency(Money amount) {
     // Formatters are cached for the locale last asked for.
@@ -79,8 +81,8 @@ QString currency(Money amount) {
 
 QString shortestNumber(float value) {
     std::array<char, 64> buffer{};
-    const auto result =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::fixed);
     QString text = QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
     const QString separator = QLocale(localeName()).decimalPoint();
     if (separator != u".")

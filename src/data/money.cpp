@@ -1,7 +1,10 @@
 #include "data/money.h"
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 namespace quillory {
 
@@ -39,14 +42,35 @@ std::optional<Money> Money::parse(const QString& text) {
 }
 
 std::optional<Money> Money::fromDouble(double value) {
-    if (!std::isfinite(value))
+    if (!std::isfinite(value) || std::fabs(value) > 9.0e14)
         return std::nullopt;
-    // std::round rounds halves away from zero. The product is formed in long
-    // double so that, for example, 0.075 * 10000 does not fall just short of 750.
-    const long double scaled = std::round(static_cast<long double>(value) * kScale);
-    if (std::fabs(scaled) > 9.0e18L)
+    // Far below half of the smallest amount; also keeps the text below short.
+    if (std::fabs(value) < 1.0e-6)
+        return Money();
+    // Round the shortest decimal text that reads back as the value, the text
+    // the value shows as, rather than its binary value: 2.00005 lies just
+    // below the half in binary and 1.00005 just above it, yet both are ties
+    // and both round away from zero.
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::fixed);
+    if (result.ec != std::errc())
         return std::nullopt;
-    return fromUnits(static_cast<std::int64_t>(scaled));
+    const std::string_view text(buffer.data(), result.ptr - buffer.data());
+    std::size_t i = 0;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (negative)
+        ++i;
+    std::int64_t units = 0;
+    for (; i < text.size() && text[i] != '.'; ++i)
+        units = units * 10 + (text[i] - '0');
+    if (i < text.size())
+        ++i; // the decimal point
+    for (int d = 0; d < 4; ++d, ++i)
+        units = units * 10 + (i < text.size() ? text[i] - '0' : 0);
+    if (i < text.size() && text[i] >= '5')
+        ++units;
+    return fromUnits(negative ? -units : units);
 }
 
 std::optional<Money> Money::fromStored(const QVariant& value) {

@@ -68,7 +68,9 @@ SignatureResult SetDatabaseSignature(const QString& path, int mode) {
     return SignatureResult::Written;
 }
 
-DatabaseUseLock::~DatabaseUseLock() { release(); }
+DatabaseUseLock::~DatabaseUseLock() {
+    release();
+}
 
 bool DatabaseUseLock::acquire(const QString& path) {
     release();

@@ -11,7 +11,9 @@ namespace quillory {
 // message, appends a line to ErrLog.err in the program directory, or both.
 // It never fails towards its caller.
 void HandleError(std::int64_t number, const QString& description);
-inline void HandleError(const Error& error) { HandleError(error.number, error.description); }
+inline void HandleError(const Error& error) {
+    HandleError(error.number, error.description);
+}
 
 // One line of ErrLog.err, without its line break: the quoted date, the
 // number, and the quoted description.

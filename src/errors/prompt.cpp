@@ -9,7 +9,9 @@ namespace quillory {
 namespace {
 Prompt* installedPrompt = nullptr;
 
-QWidget* dialogParent() { return QApplication::activeWindow(); }
+QWidget* dialogParent() {
+    return QApplication::activeWindow();
+}
 } // namespace
 
 Prompt& Prompt::current() {
@@ -17,7 +19,9 @@ Prompt& Prompt::current() {
     return installedPrompt ? *installedPrompt : dialogs;
 }
 
-void Prompt::install(Prompt* prompt) { installedPrompt = prompt; }
+void Prompt::install(Prompt* prompt) {
+    installedPrompt = prompt;
+}
 
 Prompt::Answer DialogPrompt::message(const QString& text, Buttons buttons, Icon icon,
                                      const QString& title) {
@@ -76,9 +80,9 @@ Prompt::Answer DialogPrompt::message(const QString& text, Buttons buttons, Icon 
 std::optional<QString> DialogPrompt::input(const QString& prompt, const QString& title,
                                            const QString& defaultText, bool masked) {
     bool ok = false;
-    const QString text = QInputDialog::getText(
-        dialogParent(), title.isEmpty() ? applicationTitle() : title, prompt,
-        masked ? QLineEdit::Password : QLineEdit::Normal, defaultText, &ok);
+    const QString text =
+        QInputDialog::getText(dialogParent(), title.isEmpty() ? applicationTitle() : title, prompt,
+                              masked ? QLineEdit::Password : QLineEdit::Normal, defaultText, &ok);
     if (!ok)
         return std::nullopt;
     return text;

@@ -1,0 +1,167 @@
+#include "testsupport.h"
+
+#include "data/environment.h"
+#include "data/formats.h"
+#include "data/schema.h"
+#include "data/signature.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace quillory::test {
+
+namespace {
+QString describe(const ShownBox& box) {
+    return QStringLiteral("%1 \"%2\" titled \"%3\"")
+        .arg(box.isInput ? QStringLiteral("input box") : QStringLiteral("message box"), box.text,
+             box.title);
+}
+} // namespace
+
+ScriptedPrompt::ScriptedPrompt() {
+    Prompt::install(this);
+}
+
+ScriptedPrompt::~ScriptedPrompt() {
+    Prompt::install(nullptr);
+}
+
+void ScriptedPrompt::expectMessage(const QString& text, const QString& title, Answer answer,
+                                   Buttons buttons, Icon icon) {
+    Expected e;
+    e.box = {false, text, title, buttons, icon, false};
+    e.answer = answer;
+    m_expected.enqueue(e);
+}
+
+void ScriptedPrompt::expectMessageTitled(const QString& title, Answer answer) {
+    Expected e;
+    e.box.title = title;
+    e.anyText = true;
+    e.answer = answer;
+    m_expected.enqueue(e);
+}
+
+void ScriptedPrompt::expectInput(const QString& prompt, const QString& title,
+                                 std::optional<QString> answer, bool masked) {
+    Expected e;
+    e.box = {true, prompt, title, Buttons::OkCancel, Icon::None, masked};
+    e.inputAnswer = std::move(answer);
+    m_expected.enqueue(e);
+}
+
+bool ScriptedPrompt::verifyAllShown() {
+    if (m_expected.isEmpty())
+        return true;
+    QTest::qFail(qPrintable(QStringLiteral("Expected %1, which never appeared")
+                                .arg(describe(m_expected.head().box))),
+                 __FILE__, __LINE__);
+    m_expected.clear();
+    return false;
+}
+
+void ScriptedPrompt::clear() {
+    m_expected.clear();
+    m_shown.clear();
+}
+
+Prompt::Answer ScriptedPrompt::message(const QString& text, Buttons buttons, Icon icon,
+                                       const QString& title) {
+    const ShownBox box{false, text, title, buttons, icon, false};
+    m_shown.append(box);
+    if (m_expected.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
+        return buttons == Buttons::Ok ? Ok : (buttons == Buttons::YesNo ? No : Cancel);
+    }
+    const Expected e = m_expected.dequeue();
+    const bool same =
+        !e.box.isInput && e.box.title == title &&
+        (e.anyText || (e.box.text == text && e.box.buttons == buttons && e.box.icon == icon));
+    if (!same) {
+        QTest::qFail(qPrintable(QStringLiteral("Expected %1 (buttons %2, icon %3) but got %4 "
+                                               "(buttons %5, icon %6)")
+                                    .arg(describe(e.box))
+                                    .arg(int(e.box.buttons))
+                                    .arg(int(e.box.icon))
+                                    .arg(describe(box))
+                                    .arg(int(buttons))
+                                    .arg(int(icon))),
+                     __FILE__, __LINE__);
+    }
+    return e.answer;
+}
+
+std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QString& title,
+                                             const QString&, bool masked) {
+    const ShownBox box{true, prompt, title, Buttons::OkCancel, Icon::None, masked};
+    m_shown.append(box);
+    if (m_expected.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    const Expected e = m_expected.dequeue();
+    if (!e.box.isInput || e.box.text != prompt || e.box.title != title || e.box.masked != masked)
+        QTest::qFail(qPrintable(QStringLiteral("Expected %1 (masked %2) but got %3 (masked %4)")
+                                    .arg(describe(e.box))
+                                    .arg(e.box.masked)
+                                    .arg(describe(box))
+                                    .arg(masked)),
+                     __FILE__, __LINE__);
+    return e.inputAnswer;
+}
+
+TempProgram::TempProgram(bool withDatabase) {
+    environment::setProgramDirectory(m_dir.path());
+    environment::setClock([] { return fixedNow(); });
+    if (withDatabase) {
+        Error error;
+        if (!createDatabaseFile(databasePath(), &error))
+            qFatal("Cannot create the test database: %s", qPrintable(error.description));
+    }
+}
+
+TempProgram::~TempProgram() {
+    environment::setProgramDirectory(QString());
+    environment::setClock({});
+}
+
+void TempProgram::sql(const QString& statement, const QVariantList& params) {
+    scalar(statement, params);
+}
+
+QVariant TempProgram::scalar(const QString& query, const QVariantList& params) {
+    const bool wasMarked = SetDatabaseSignature(databasePath(), 2) == SignatureResult::Written;
+    QVariant result;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-direct"));
+        db.setDatabaseName(databasePath());
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open())
+            qFatal("Cannot open the test database");
+        QSqlQuery q(db);
+        q.prepare(query);
+        for (const QVariant& p : params)
+            q.addBindValue(toStorable(p));
+        if (!q.exec())
+            qFatal("Test statement failed: %s: %s", qPrintable(query),
+                   qPrintable(q.lastError().text()));
+        if (q.next())
+            result = q.value(0);
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("test-direct"));
+    if (wasMarked)
+        SetDatabaseSignature(databasePath(), 1);
+    return result;
+}
+
+void pinEnglishUs() {
+    formats::setLocaleName(QStringLiteral("en_US"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+} // namespace quillory::test

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "data/database.h"
+#include "errors/prompt.h"
+
+#include <QDateTime>
+#include <QQueue>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <optional>
+
+namespace quillory::test {
+
+// A box the program showed, as the user would see it.
+struct ShownBox {
+    bool isInput = false;
+    QString text; // the message, or the input box's prompt
+    QString title;
+    Prompt::Buttons buttons = Prompt::Buttons::Ok;
+    Prompt::Icon icon = Prompt::Icon::None;
+    bool masked = false;
+};
+
+// The prompt tests install. Each box the program shows must have been
+// expected, in order; the expectation answers it. A box nobody expected fails
+// the running test (and is answered Cancel / OK). verifyAllShown() fails the
+// test when an expected box never came.
+class ScriptedPrompt : public Prompt {
+public:
+    ScriptedPrompt();
+    ~ScriptedPrompt() override;
+
+    // Expects a message box with exactly this text and title (and buttons and
+    // icon), and answers it.
+    void expectMessage(const QString& text, const QString& title, Answer answer = Ok,
+                       Buttons buttons = Buttons::Ok, Icon icon = Icon::None);
+    // Expects a message box with this title whatever its text.
+    void expectMessageTitled(const QString& title, Answer answer = Ok);
+    // Expects an input box with this prompt and title; nothing answers Cancel.
+    void expectInput(const QString& prompt, const QString& title, std::optional<QString> answer,
+                     bool masked = false);
+
+    bool verifyAllShown();
+    const QList<ShownBox>& shown() const { return m_shown; }
+    void clear();
+
+    Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
+    std::optional<QString> input(const QString& prompt, const QString& title,
+                                 const QString& defaultText, bool masked) override;
+
+private:
+    struct Expected {
+        ShownBox box;
+        bool anyText = false;
+        Answer answer = Ok;
+        std::optional<QString> inputAnswer;
+    };
+    QQueue<Expected> m_expected;
+    QList<ShownBox> m_shown;
+};
+
+// A program directory of its own for one test, with a fresh database made
+// from the shipped schema, and a fixed clock.
+class TempProgram {
+public:
+    // With `withDatabase` false the directory holds no records.mdb.
+    explicit TempProgram(bool withDatabase = true);
+    ~TempProgram();
+
+    QString dir() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+    QString databasePath() const { return file(QStringLiteral("records.mdb")); }
+
+    // Runs statements directly against records.mdb, outside the program's
+    // own connection (the header is put back and hidden again around it).
+    void sql(const QString& statement, const QVariantList& params = {});
+    QVariant scalar(const QString& query, const QVariantList& params = {});
+
+    // Now, as the program's clock reports it.
+    static QDateTime fixedNow() { return QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Pins the formats to US English.
+void pinEnglishUs();
+
+} // namespace quillory::test
