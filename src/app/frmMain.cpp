@@ -113,7 +113,6 @@ bool frmMain::Form_Load() {
         return false;
     }
     show();
-    fillCustomerList();
     ClearAllTextBoxes();
     SetCustomerEditMode(true);
     ui->tabMain->setCurrentIndex(0);
@@ -123,6 +122,9 @@ bool frmMain::Form_Load() {
                              QStringLiteral("Completed"), QStringLiteral("Other")});
     setComboPrompt(ui->cboStatus, QStringLiteral("Select Status"));
     SetProjectEditMode(true);
+    // Filled after the view states, which enable the list: an empty list
+    // stays disabled, with the focus on New.
+    fillCustomerList();
     ui->lblTotal->setText(QStringLiteral("Total Owing: "));
     ui->lblOpenDays->setText(QStringLiteral("Days open: "));
     ui->lblTotal->adjustSize();

@@ -1,0 +1,368 @@
+// The main window as a user meets it: the login, the load sequence, the
+// customer list and view, and the two control states.
+#include "data/signature.h"
+#include "mainwindowharness.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+using namespace quillory;
+using test::MainWindowHarness;
+
+namespace {
+
+QByteArray header(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.read(15);
+}
+
+QStringList itemTexts(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out.append(list->item(i)->text());
+    return out;
+}
+
+QStringList itemTexts(const QComboBox* combo) {
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i)
+        out.append(combo->itemText(i));
+    return out;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // --- Login -----------------------------------------------------------------
+
+    void withoutAnOptionsRowNoLoginIsAsked() {
+        MainWindowHarness h;
+        QVERIFY(h.start());
+        QVERIFY(h.window->isVisible());
+        QVERIFY(h.prompt.verifyAllShown());
+    }
+
+    void loginSwitchedOffAsksNothing() {
+        MainWindowHarness h;
+        h.program.sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
+                                     "VALUES (0,'boss','pw')"));
+        QVERIFY(h.start());
+        QVERIFY(h.prompt.verifyAllShown());
+    }
+
+    void aUserNameInTheWrongCaseEndsTheProgramWithoutAMessage() {
+        MainWindowHarness h;
+        h.program.sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
+                                     "VALUES (1,'BOSS','Secret')"));
+        h.prompt.expectInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"),
+                             QStringLiteral("boss"));
+        QVERIFY(!h.start());
+        QVERIFY(!h.window->isVisible());
+        QVERIFY(h.prompt.verifyAllShown());
+        // The window was unloaded, so the database is closed and marked.
+        QCOMPARE(header(h.program.databasePath()), signature::kMarker);
+    }
+
+    void aWrongPasswordEndsTheProgram() {
+        MainWindowHarness h;
+        h.program.sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
+                                     "VALUES (1,'BOSS','Secret')"));
+        h.prompt.expectInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"),
+                             QStringLiteral("BOSS"));
+        h.prompt.expectInput(QStringLiteral("Enter password:"), QStringLiteral("Password:"),
+                             QStringLiteral("secret"), true);
+        QVERIFY(!h.start());
+        QVERIFY(h.prompt.verifyAllShown());
+    }
+
+    void theRightNameAndMaskedPasswordOpenTheWindow() {
+        MainWindowHarness h;
+        h.program.sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
+                                     "VALUES (1,'BOSS','Secret')"));
+        h.prompt.expectInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"),
+                             QStringLiteral("BOSS"));
+        h.prompt.expectInput(QStringLiteral("Enter password:"), QStringLiteral("Password:"),
+                             QStringLiteral("Secret"), true);
+        QVERIFY(h.start());
+        QVERIFY(h.window->isVisible());
+        QVERIFY(h.prompt.verifyAllShown());
+    }
+
+    void aCancelledPromptNeverMatchesAMissingUserName() {
+        MainWindowHarness h;
+        h.program.sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin) VALUES (1)"));
+        h.prompt.expectInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"),
+                             std::nullopt);
+        QVERIFY(!h.start());
+        QVERIFY(h.prompt.verifyAllShown());
+    }
+
+    // --- The window after loading ------------------------------------------------
+
+    void theLoadedWindowIsInItsViewState() {
+        MainWindowHarness h;
+        QVERIFY(h.start());
+        QCOMPARE(h.window->windowTitle(), QStringLiteral("Customer Information and Quillory"));
+        QCOMPARE(h.get<QTabWidget>("tabMain")->currentIndex(), 0);
+        auto* status = h.get<QComboBox>("cboStatus");
+        QCOMPARE(itemTexts(status),
+                 QStringList({"Active", "On Hold", "Pending", "Suspended", "Completed", "Other"}));
+        QCOMPARE(status->currentText(), QStringLiteral("Select Status"));
+        QCOMPARE(h.get<QLabel>("lblTotal")->text(), QStringLiteral("Total Owing: "));
+        QCOMPARE(h.get<QLabel>("lblOpenDays")->text(), QStringLiteral("Days open: "));
+        QVERIFY(h.get<QPushButton>("cmdCustDelete")->isHidden());
+        QVERIFY(!h.get<QPushButton>("cmdCustSave")->isEnabled());
+        QVERIFY(!h.get<QPushButton>("cmdCustCancel")->isEnabled());
+        QVERIFY(h.get<QPushButton>("cmdCustNew")->isEnabled());
+        QVERIFY(!h.get<QGroupBox>("fraProject")->isEnabled());
+        QVERIFY(!h.get<QPushButton>("cmdpGenInvoice")->isEnabled());
+        QVERIFY(h.get<QWidget>("fraiMoney")->isHidden());
+        QVERIFY(h.get<QLineEdit>("txtCustFirst")->isReadOnly());
+        QVERIFY(h.get<QLineEdit>("txtCustId")->isReadOnly());
+    }
+
+    void anEmptyCustomerTableLeavesTheListDisabledAndNewFocused() {
+        MainWindowHarness h;
+        QVERIFY(h.start());
+        auto* list = h.get<QListWidget>("lstCustomer");
+        QCOMPARE(list->count(), 0);
+        QVERIFY(!list->isEnabled());
+        QCOMPARE(h.window->focusWidget(), h.get<QWidget>("cmdCustNew"));
+    }
+
+    void theFormPlacesControlsWhereTheyBelong() {
+        MainWindowHarness h;
+        QVERIFY(h.start());
+        QCOMPARE(h.get<QWidget>("centralwidget")->size(), QSize(715, 465));
+        QCOMPARE(h.get<QWidget>("lstCustomer")->geometry(), QRect(8, 24, 121, 433));
+        QCOMPARE(h.get<QWidget>("tabMain")->geometry(), QRect(136, 0, 579, 465));
+        // Controls of a tab are placed relative to the tab control itself.
+        auto* tab = h.get<QWidget>("tabMain");
+        auto* first = h.get<QWidget>("txtCustFirst");
+        QCOMPARE(first->mapTo(tab, QPoint(0, 0)), QPoint(80, 64));
+        QCOMPARE(first->size(), QSize(185, 21));
+        QCOMPARE(h.get<QWidget>("txtCustMemo")->mapTo(tab, QPoint(0, 0)), QPoint(80, 280));
+        QCOMPARE(h.get<QLabel>("lblDesc_2")->buddy(), first);
+        QCOMPARE(h.get<QLabel>("lblDesc_0")->buddy(), h.get<QWidget>("lstCustomer"));
+        QCOMPARE(h.get<QLineEdit>("txtCustFirst")->maxLength(), 50);
+        QCOMPARE(h.get<QLineEdit>("txtCustEmail1")->maxLength(), 99);
+        QCOMPARE(h.get<QLineEdit>("txtpSummary")->maxLength(), 50);
+        QCOMPARE(h.get<QAction>("mnuFileExit")->text(), QStringLiteral("E&xit"));
+        QCOMPARE(h.get<QAction>("mnuOptionsData")->text(), QStringLiteral("Compact &Database"));
+        QCOMPARE(h.get<QAction>("mnuRepAnnualRep")->text(),
+                 QStringLiteral("Invoice Totals (To Date)"));
+        QCOMPARE(h.get<QMenu>("mnuHelp")->title(), QStringLiteral("&Help"));
+        QVERIFY(h.get<QAction>("mnuRepSep")->isSeparator());
+    }
+
+    // --- Customer list and view --------------------------------------------------
+
+    void theListShowsLastNameDashIdAndSelectsByTheLastDash() {
+        MainWindowHarness h;
+        h.addCustomer(12, QStringLiteral("Smith"));
+        h.addCustomer(7, QStringLiteral("Smith-Jones"), QStringLiteral("Jo"));
+        QVERIFY(h.start());
+        auto* list = h.get<QListWidget>("lstCustomer");
+        QCOMPARE(itemTexts(list), QStringList({"Smith-12", "Smith-Jones-7"}));
+        QVERIFY(list->isEnabled());
+        QVERIFY(list->selectedItems().isEmpty());
+        QCOMPARE(h.window->focusWidget(), list);
+
+        QVERIFY(h.selectCustomer(QStringLiteral("Smith-Jones-7")));
+        QCOMPARE(h.get<QLineEdit>("txtCustId")->text(), QStringLiteral("7"));
+        QCOMPARE(h.get<QLineEdit>("txtCustFirst")->text(), QStringLiteral("Jo"));
+        QCOMPARE(h.get<QLineEdit>("txtCustLast")->text(), QStringLiteral("Smith-Jones"));
+        QCOMPARE(h.get<QPlainTextEdit>("txtCustMemo")->toPlainText(), QStringLiteral("NA"));
+    }
+
+    void aCustomerWithoutInvoicesShowsAnEmptyBalance() {
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addProject(0, 1, QStringLiteral("Roof"), QStringLiteral("Active"));
+        h.addProject(1, 1, QStringLiteral("Deck"), QStringLiteral("Active"));
+        QVERIFY(h.start());
+        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
+        QCOMPARE(h.get<QLabel>("lblcTotals")->text(),
+                 QStringLiteral("Account Balance: \r\nOpen Invoices: 0\r\nTotal Projects: 2"));
+        auto* invoices = h.get<QListWidget>("lstInvoices");
+        QCOMPARE(invoices->count(), 0);
+        QVERIFY(!invoices->isEnabled());
+    }
+
+    void theBalanceCountsOpenAndClosedInvoices() {
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addInvoice(1, 1, 1000000, 1000000, 1);
+        h.addInvoice(2, 1, 1000000, 300000, 0);
+        h.addCustomer(2, QStringLiteral("Over"));
+        h.addInvoice(3, 2, 1000000, 1200000, 1);
+        QVERIFY(h.start());
+        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
+        QCOMPARE(h.get<QLabel>("lblcTotals")->text(),
+                 QStringLiteral("Account Balance: $70.00\r\nOpen Invoices: 1\r\nTotal Projects: 0"));
+        QVERIFY(h.selectCustomer(QStringLiteral("Over-2")));
+        QVERIFY(h.get<QLabel>("lblcTotals")->text().startsWith(
+            QStringLiteral("Account Balance: ($20.00)\r\n")));
+    }
+
+    void projectsFillTheListAndTheFilterOffersEachStatusOnceThenAll() {
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addProject(0, 1, QStringLiteral("Roof"), QStringLiteral("Active"));
+        h.addProject(1, 1, QStringLiteral("Deck"), QStringLiteral("Completed"));
+        h.addProject(2, 1, QStringLiteral("Shed"), QStringLiteral("Active"));
+        h.addCustomer(2, QStringLiteral("Bare"));
+        QVERIFY(h.start());
+        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
+        auto* projects = h.get<QListWidget>("lstProjects");
+        auto* filter = h.get<QComboBox>("cboProjectFilter");
+        QCOMPARE(itemTexts(projects),
+                 QStringList({"Roof\tActive", "Deck\tCompleted", "Shed\tActive"}));
+        QCOMPARE(itemTexts(filter), QStringList({"Active", "Completed", "ALL"}));
+        QCOMPARE(filter->currentText(), QStringLiteral("Select Filter"));
+        QVERIFY(projects->isEnabled());
+        QVERIFY(filter->isEnabled());
+        QVERIFY(projects->selectedItems().isEmpty());
+
+        // A customer without projects right after one with them.
+        QVERIFY(h.selectCustomer(QStringLiteral("Bare-2")));
+        QCOMPARE(projects->count(), 0);
+        QVERIFY(!projects->isEnabled());
+        QVERIFY(!filter->isEnabled());
+        QCOMPARE(h.get<QComboBox>("cboStatus")->currentText(), QStringLiteral("Select Status"));
+        QVERIFY(!h.get<QGroupBox>("fraProject")->isEnabled());
+    }
+
+    void invoicesAreListedNewestFirst() {
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addInvoice(3, 1, 10000, 0, 0);
+        h.addInvoice(9, 1, 10000, 0, 0);
+        h.addInvoice(5, 1, 10000, 0, 0);
+        QVERIFY(h.start());
+        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
+        auto* invoices = h.get<QListWidget>("lstInvoices");
+        QCOMPARE(itemTexts(invoices), QStringList({"9", "5", "3"}));
+        QVERIFY(invoices->isEnabled());
+        QVERIFY(!h.get<QGroupBox>("fraiPayment")->isEnabled());
+    }
+
+    void selectingACustomerRemovedMeanwhileOnlyEmptiesTheBoxes() {
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addProject(0, 1, QStringLiteral("Roof"), QStringLiteral("Active"));
+        h.addCustomer(2, QStringLiteral("Gone"));
+        QVERIFY(h.start());
+        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
+        h.program.sql(QStringLiteral("DELETE FROM tblcustomer WHERE id=2"));
+        QVERIFY(h.selectCustomer(QStringLiteral("Gone-2")));
+        QCOMPARE(h.get<QLineEdit>("txtCustId")->text(), QString());
+        QCOMPARE(h.get<QLineEdit>("txtCustLast")->text(), QString());
+        QCOMPARE(itemTexts(h.get<QListWidget>("lstProjects")), QStringList({"Roof\tActive"}));
+        QVERIFY(h.prompt.verifyAllShown());
+    }
+
+    void refreshReloadsTheListAndEmptiesTheDetails() {
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addProject(0, 1, QStringLiteral("Roof"), QStringLiteral("Active"));
+        h.addInvoice(1, 1, 10000, 0, 0);
+        QVERIFY(h.start());
+        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
+        h.addCustomer(2, QStringLiteral("Late"));
+        h.get<QPushButton>("cmdCustRefresh")->click();
+        QCOMPARE(itemTexts(h.get<QListWidget>("lstCustomer")), QStringList({"Ames-1", "Late-2"}));
+        QVERIFY(h.get<QListWidget>("lstCustomer")->selectedItems().isEmpty());
+        QCOMPARE(h.get<QLineEdit>("txtCustLast")->text(), QString());
+        QCOMPARE(h.get<QListWidget>("lstProjects")->count(), 0);
+        QCOMPARE(h.get<QListWidget>("lstInvoices")->count(), 0);
+        QCOMPARE(h.get<QComboBox>("cboProjectFilter")->count(), 0);
+        QCOMPARE(h.get<QComboBox>("cboProjectFilter")->currentText(),
+                 QStringLiteral("Select Filter"));
+        QCOMPARE(h.get<QLabel>("lblcTotals")->text(), QString());
+        QCOMPARE(h.get<QLabel>("lblTotal")->text(), QString());
+    }
+
+    // --- Control states ----------------------------------------------------------
+
+    void theCustomerEditStateConfinesTheUserToTheCustomerTab() {
+        MainWindowHarness h;
+        QVERIFY(h.start());
+        h.window->SetCustomerEditMode(false);
+        auto* tabs = h.get<QTabWidget>("tabMain");
+        QVERIFY(tabs->isTabEnabled(0));
+        QVERIFY(!tabs->isTabEnabled(1));
+        QVERIFY(!tabs->isTabEnabled(2));
+        QVERIFY(h.get<QLineEdit>("txtCustId")->isReadOnly());
+        QVERIFY(!h.get<QLineEdit>("txtCustFirst")->isReadOnly());
+        QVERIFY(!h.get<QPlainTextEdit>("txtCustMemo")->isReadOnly());
+        QVERIFY(!h.get<QPushButton>("cmdCustDelete")->isHidden());
+        QVERIFY(h.get<QPushButton>("cmdCustSave")->isEnabled());
+        QVERIFY(!h.get<QPushButton>("cmdCustNew")->isEnabled());
+        QVERIFY(!h.get<QWidget>("lstCustomer")->isEnabled());
+        QVERIFY(!h.get<QWidget>("cmdCustRefresh")->isEnabled());
+
+        h.window->SetCustomerEditMode(true);
+        QVERIFY(tabs->isTabEnabled(1));
+        QVERIFY(h.get<QLineEdit>("txtCustFirst")->isReadOnly());
+        QVERIFY(h.get<QPushButton>("cmdCustDelete")->isHidden());
+    }
+
+    void theProjectEditStateEnablesGenerateInvoiceAndLocksTheList() {
+        MainWindowHarness h;
+        QVERIFY(h.start());
+        h.window->SetProjectEditMode(false);
+        auto* tabs = h.get<QTabWidget>("tabMain");
+        QVERIFY(!tabs->isTabEnabled(0));
+        QVERIFY(tabs->isTabEnabled(1));
+        QVERIFY(!tabs->isTabEnabled(2));
+        QVERIFY(h.get<QPushButton>("cmdpGenInvoice")->isEnabled());
+        QVERIFY(h.get<QPushButton>("cmdpSave")->isEnabled());
+        QVERIFY(!h.get<QPushButton>("cmdpNew")->isEnabled());
+        QVERIFY(h.get<QGroupBox>("fraProject")->isEnabled());
+        QVERIFY(!h.get<QWidget>("lstCustomer")->isEnabled());
+    }
+
+    void clearingEmptiesEveryTextBoxButNotTheComboBoxes() {
+        MainWindowHarness h;
+        QVERIFY(h.start());
+        h.get<QLineEdit>("txtiPayment")->setText(QStringLiteral("12"));
+        h.get<QLineEdit>("txtiDue")->setText(QStringLiteral("$5.00"));
+        h.get<QPlainTextEdit>("txtiPaymentDates")->setPlainText(QStringLiteral("NA"));
+        h.get<QLineEdit>("txtpSummary")->setText(QStringLiteral("Roof"));
+        h.window->ClearAllTextBoxes();
+        QCOMPARE(h.get<QLineEdit>("txtiPayment")->text(), QString());
+        QCOMPARE(h.get<QLineEdit>("txtiDue")->text(), QString());
+        QCOMPARE(h.get<QPlainTextEdit>("txtiPaymentDates")->toPlainText(), QString());
+        QCOMPARE(h.get<QLineEdit>("txtpSummary")->text(), QString());
+        QCOMPARE(h.get<QComboBox>("cboStatus")->currentText(), QStringLiteral("Select Status"));
+    }
+
+    // --- Exit ----------------------------------------------------------------------
+
+    void exitClosesTheWindowAndMarksTheDatabase() {
+        MainWindowHarness h;
+        QVERIFY(h.start());
+        QCOMPARE(header(h.program.databasePath()), signature::kPlain);
+        h.get<QAction>("mnuFileExit")->trigger();
+        QVERIFY(!h.window->isVisible());
+        QCOMPARE(header(h.program.databasePath()), signature::kMarker);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "test_mainwindow.moc"
