@@ -17,11 +17,10 @@ const QString kDataError = QStringLiteral("Data Error");
 const QString kMissing = QStringLiteral("Please enter information about this customer.");
 
 // The 13 editable customer boxes, in the order Save checks them.
-const char* const kBoxes[] = {"txtCustFirst",  "txtCustLast",   "txtCustStreet",
-                              "txtCustCity",   "txtCustProv",   "txtCustCountry",
-                              "txtCustPcode",  "txtCustEmail1", "txtCustEmail2",
-                              "txtCustPhone",  "txtCustCell",   "txtCustContactNotes",
-                              "txtCustMemo"};
+const char* const kBoxes[] = {
+    "txtCustFirst",   "txtCustLast",         "txtCustStreet", "txtCustCity",   "txtCustProv",
+    "txtCustCountry", "txtCustPcode",        "txtCustEmail1", "txtCustEmail2", "txtCustPhone",
+    "txtCustCell",    "txtCustContactNotes", "txtCustMemo"};
 
 void type(QWidget* box, const QString& text) {
     if (auto* line = qobject_cast<QLineEdit*>(box)) {
@@ -43,7 +42,20 @@ void typeRequired(MainWindowHarness& h, const QString& last = QStringLiteral("Am
     type(h.get<QWidget>("txtCustEmail1"), QStringLiteral("ann@example.com"));
 }
 
-void click(MainWindowHarness& h, const char* button) { h.get<QPushButton>(button)->click(); }
+void click(MainWindowHarness& h, const char* button) {
+    h.get<QPushButton>(button)->click();
+}
+
+// Answers the three delete questions: Yes, Yes, then `third`.
+void expectDeleteQuestions(MainWindowHarness& h, Prompt::Answer third = Prompt::Yes) {
+    h.prompt.expectMessage(QStringLiteral("Delete the selected customer?"),
+                           QStringLiteral("Delete?"), Prompt::Yes, Prompt::Buttons::YesNo);
+    h.prompt.expectMessage(QStringLiteral("This will delete all invoices and projects for "
+                                          "this customer.  Proceed?"),
+                           QStringLiteral("Confirm"), Prompt::Yes, Prompt::Buttons::YesNo);
+    h.prompt.expectMessage(QStringLiteral("Confirm delete selected customer?"),
+                           QStringLiteral("Confirm"), third, Prompt::Buttons::YesNo);
+}
 
 bool inEditState(MainWindowHarness& h) {
     return h.get<QPushButton>("cmdCustSave")->isEnabled() &&
@@ -137,12 +149,13 @@ private slots:
         h.get<QPlainTextEdit>("txtCustMemo")->setPlainText(QStringLiteral("line 1\nit's line 2"));
         click(h, "cmdCustSave");
         QVERIFY(h.prompt.verifyAllShown());
-        const QStringList columns = {"fname", "lname",  "street", "city",      "prov",
-                                     "country", "pcode", "email1", "email2",   "phone",
-                                     "cellphone", "othercontact"};
+        const QStringList columns = {"fname",  "lname",   "street",    "city",
+                                     "prov",   "country", "pcode",     "email1",
+                                     "email2", "phone",   "cellphone", "othercontact"};
         for (const QString& column : columns)
-            QCOMPARE(h.program.scalar(QStringLiteral("SELECT ") + column +
-                                      QStringLiteral(" FROM tblcustomer"))
+            QCOMPARE(h.program
+                         .scalar(QStringLiteral("SELECT ") + column +
+                                 QStringLiteral(" FROM tblcustomer"))
                          .toString(),
                      QStringLiteral("O'Brien's \"x\""));
         // Lines of a multi-line box are kept with CR LF.
@@ -167,9 +180,9 @@ private slots:
         click(h, "cmdCustNew");
         typeRequired(h, QStringLiteral("Again"));
         click(h, "cmdCustSave");
-        QCOMPARE(h.program.scalar(QStringLiteral("SELECT lname FROM tblcustomer WHERE id=6"))
-                     .toString(),
-                 QStringLiteral("Again"));
+        QCOMPARE(
+            h.program.scalar(QStringLiteral("SELECT lname FROM tblcustomer WHERE id=6")).toString(),
+            QStringLiteral("Again"));
         QVERIFY(h.prompt.verifyAllShown());
     }
 
@@ -216,8 +229,9 @@ private slots:
         click(h, "cmdCustSave");
         QVERIFY(h.prompt.verifyAllShown());
         QVERIFY(!inEditState(h));
-        QCOMPARE(h.program.scalar(QStringLiteral("SELECT lname||'/'||phone FROM tblcustomer "
-                                                 "WHERE id=1"))
+        QCOMPARE(h.program
+                     .scalar(QStringLiteral("SELECT lname||'/'||phone FROM tblcustomer "
+                                            "WHERE id=1"))
                      .toString(),
                  QStringLiteral("O'Neil/NA"));
         QCOMPARE(h.count(QStringLiteral("tblcustomer")), 1);
@@ -294,25 +308,21 @@ private slots:
         QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
         click(h, "cmdCustEdit");
         QVERIFY(h.get<QPushButton>("cmdCustDelete")->isVisible());
-        h.prompt.expectMessage(QStringLiteral("Delete the selected customer?"),
-                               QStringLiteral("Delete?"), Prompt::Yes, Prompt::Buttons::YesNo);
-        h.prompt.expectMessage(QStringLiteral("This will delete all invoices and projects for "
-                                              "this customer.  Proceed?"),
-                               QStringLiteral("Confirm"), Prompt::Yes, Prompt::Buttons::YesNo);
-        h.prompt.expectMessage(QStringLiteral("Confirm delete selected customer?"),
-                               QStringLiteral("Confirm"), Prompt::Yes, Prompt::Buttons::YesNo);
+        expectDeleteQuestions(h);
         h.prompt.expectMessage(
             QStringLiteral("Customer Records removed from database successfully."),
             QStringLiteral("Notice"));
         click(h, "cmdCustDelete");
         QVERIFY(h.prompt.verifyAllShown());
         QCOMPARE(h.count(QStringLiteral("tblcustomer")), 1);
-        QCOMPARE(h.program.scalar(QStringLiteral("SELECT COUNT(*) FROM tblservices WHERE "
-                                                 "customerid=1"))
+        QCOMPARE(h.program
+                     .scalar(QStringLiteral("SELECT COUNT(*) FROM tblservices WHERE "
+                                            "customerid=1"))
                      .toInt(),
                  0);
-        QCOMPARE(h.program.scalar(QStringLiteral("SELECT COUNT(*) FROM tblinvoice WHERE "
-                                                 "customerid=1"))
+        QCOMPARE(h.program
+                     .scalar(QStringLiteral("SELECT COUNT(*) FROM tblinvoice WHERE "
+                                            "customerid=1"))
                      .toInt(),
                  0);
         QCOMPARE(h.count(QStringLiteral("tblservices")), 1);
@@ -329,9 +339,7 @@ private slots:
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
         click(h, "cmdCustEdit");
-        h.prompt.expectMessageTitled(QStringLiteral("Delete?"), Prompt::Yes);
-        h.prompt.expectMessageTitled(QStringLiteral("Confirm"), Prompt::Yes);
-        h.prompt.expectMessageTitled(QStringLiteral("Confirm"), Prompt::No);
+        expectDeleteQuestions(h, Prompt::No);
         click(h, "cmdCustDelete");
         QVERIFY(h.prompt.verifyAllShown());
         QCOMPARE(h.count(QStringLiteral("tblcustomer")), 1);
@@ -349,9 +357,7 @@ private slots:
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
         click(h, "cmdCustEdit");
-        h.prompt.expectMessageTitled(QStringLiteral("Delete?"), Prompt::Yes);
-        h.prompt.expectMessageTitled(QStringLiteral("Confirm"), Prompt::Yes);
-        h.prompt.expectMessageTitled(QStringLiteral("Confirm"), Prompt::Yes);
+        expectDeleteQuestions(h);
         h.prompt.expectMessageTitled(QStringLiteral("Error deleting record"));
         click(h, "cmdCustDelete");
         QVERIFY(h.prompt.verifyAllShown());
@@ -368,9 +374,7 @@ private slots:
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
         click(h, "cmdCustEdit");
-        h.prompt.expectMessageTitled(QStringLiteral("Delete?"), Prompt::Yes);
-        h.prompt.expectMessageTitled(QStringLiteral("Confirm"), Prompt::Yes);
-        h.prompt.expectMessageTitled(QStringLiteral("Confirm"), Prompt::Yes);
+        expectDeleteQuestions(h);
         h.prompt.expectMessageTitled(QStringLiteral("Notice"));
         click(h, "cmdCustDelete");
         QVERIFY(h.prompt.verifyAllShown());

@@ -13,6 +13,9 @@
 #include <QTest>
 
 using namespace quillory;
+using test::header;
+using test::readAll;
+using test::writeAll;
 
 namespace {
 
@@ -29,23 +32,6 @@ const QString kMaintenanceText = QStringLiteral(
     "An error occurred during database maintenance routines.  If problems persist the next "
     "time you open this software, please check the Help System for guidance and support on "
     "restoring a backup copy.");
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-QByteArray header(const QString& path) {
-    return readAll(path).left(15);
-}
 
 } // namespace
 

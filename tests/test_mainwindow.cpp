@@ -16,16 +16,10 @@
 #include <QTabWidget>
 
 using namespace quillory;
+using test::header;
 using test::MainWindowHarness;
 
 namespace {
-
-QByteArray header(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.read(15);
-}
 
 QStringList itemTexts(const QListWidget* list) {
     QStringList out;
@@ -212,11 +206,13 @@ private slots:
         h.addInvoice(3, 2, 1000000, 1200000, 1);
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
-        QCOMPARE(h.get<QLabel>("lblcTotals")->text(),
-                 QStringLiteral("Account Balance: $70.00\r\nOpen Invoices: 1\r\nTotal Projects: 0"));
+        QCOMPARE(
+            h.get<QLabel>("lblcTotals")->text(),
+            QStringLiteral("Account Balance: $70.00\r\nOpen Invoices: 1\r\nTotal Projects: 0"));
         QVERIFY(h.selectCustomer(QStringLiteral("Over-2")));
-        QVERIFY(h.get<QLabel>("lblcTotals")->text().startsWith(
-            QStringLiteral("Account Balance: ($20.00)\r\n")));
+        QVERIFY(h.get<QLabel>("lblcTotals")
+                    ->text()
+                    .startsWith(QStringLiteral("Account Balance: ($20.00)\r\n")));
     }
 
     void projectsFillTheListAndTheFilterOffersEachStatusOnceThenAll() {

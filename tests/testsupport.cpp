@@ -5,6 +5,7 @@
 #include "data/schema.h"
 #include "data/signature.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -132,12 +133,16 @@ void TempProgram::sql(const QString& statement, const QVariantList& params) {
 }
 
 QVariant TempProgram::scalar(const QString& query, const QVariantList& params) {
-    const bool wasMarked = SetDatabaseSignature(databasePath(), 2) == SignatureResult::Written;
+    return scalarOn(databasePath(), query, params);
+}
+
+QVariant scalarOn(const QString& databasePath, const QString& query, const QVariantList& params) {
+    const bool wasMarked = SetDatabaseSignature(databasePath, 2) == SignatureResult::Written;
     QVariant result;
     {
         QSqlDatabase db =
             QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-direct"));
-        db.setDatabaseName(databasePath());
+        db.setDatabaseName(databasePath);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open())
             qFatal("Cannot open the test database");
@@ -155,8 +160,25 @@ QVariant TempProgram::scalar(const QString& query, const QVariantList& params) {
     }
     QSqlDatabase::removeDatabase(QStringLiteral("test-direct"));
     if (wasMarked)
-        SetDatabaseSignature(databasePath(), 1);
+        SetDatabaseSignature(databasePath, 1);
     return result;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+QByteArray header(const QString& path) {
+    return readAll(path).left(15);
 }
 
 void pinEnglishUs() {

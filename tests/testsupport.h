@@ -84,6 +84,18 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Runs a statement directly on a database file, outside the program's own
+// connection; a hidden header is put back around it. Gives the first column
+// of the first row, if any.
+QVariant scalarOn(const QString& databasePath, const QString& query,
+                  const QVariantList& params = {});
+
+// Whole-file helpers: the bytes of a file (empty when unreadable), writing
+// bytes over a file, and the database header (its first 15 bytes).
+QByteArray readAll(const QString& path);
+bool writeAll(const QString& path, const QByteArray& bytes);
+QByteArray header(const QString& path);
+
 // Pins the formats to US English.
 void pinEnglishUs();
 

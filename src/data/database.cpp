@@ -5,6 +5,7 @@
 #include "errors/prompt.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 namespace quillory {
 
@@ -50,11 +51,13 @@ bool Database::OpenDatabase() {
     if (!sfe.exists()) {
         strDataPath.clear();
         m_path = environment::programFile(kDefaultDatabase);
-        if (!sfe.open(QIODevice::WriteOnly) ||
-            sfe.write((m_path + QStringLiteral("\r\n")).toUtf8()) < 0)
+        // Written whole under another name and then renamed, so that a copy
+        // starting at the same moment never reads it half written.
+        QSaveFile created(networkPath);
+        if (!created.open(QIODevice::WriteOnly) ||
+            created.write((m_path + QStringLiteral("\r\n")).toUtf8()) < 0 || !created.commit())
             return failed(
                 {errnum::PermissionDenied, QStringLiteral("Permission denied: ") + networkPath});
-        sfe.close();
     } else {
         if (!sfe.open(QIODevice::ReadOnly))
             return failed(

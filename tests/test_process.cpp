@@ -1,0 +1,342 @@
+// The program as a process: the real executable started in a program
+// directory of its own, ended by the signals a logout or Ctrl+C sends, alone
+// and beside a second copy, and two writers adding customers at the same time.
+#include "data/schema.h"
+#include "data/signature.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <csignal>
+#include <memory>
+
+using namespace quillory;
+using test::header;
+using test::readAll;
+using test::writeAll;
+
+namespace {
+
+// Generous, for a loaded machine; every wait polls and ends as soon as it can.
+constexpr int kTimeout = 20000;
+constexpr int kWriterTimeout = 120000;
+
+const QString kProgramName = QStringLiteral("quillory");
+const QString kNetworkPath = QStringLiteral("NetworkPath.sfe");
+const QString kDatabase = QStringLiteral("records.mdb");
+
+QStringList entries(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Whether the process catches both SIGTERM and SIGINT yet, as the program
+// does from its first moments on; a signal before that would end it without
+// closing the database.
+bool catchesClosingSignals(qint64 pid) {
+    const QByteArray status = readAll(QStringLiteral("/proc/%1/status").arg(pid));
+    for (const QByteArray& line : status.split('\n')) {
+        if (!line.startsWith("SigCgt:"))
+            continue;
+        bool ok = false;
+        const quint64 caught = line.mid(7).trimmed().toULongLong(&ok, 16);
+        const quint64 wanted = (quint64(1) << (SIGTERM - 1)) | (quint64(1) << (SIGINT - 1));
+        return ok && (caught & wanted) == wanted;
+    }
+    return false;
+}
+
+// A program directory of its own: a copy of the built executable and a fresh
+// database, marked as an installed one is.
+class ProgramDirectory {
+public:
+    ProgramDirectory() {
+        const QString built =
+            qEnvironmentVariable("QUILLORY_BIN_DIR") + QLatin1Char('/') + kProgramName;
+        m_ready = m_dir.isValid() && QFile::copy(built, program()) &&
+                  QFile::setPermissions(program(), QFile::permissions(built)) &&
+                  createDatabaseFile(databasePath());
+    }
+
+    bool isReady() const { return m_ready; }
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+    QString program() const { return file(kProgramName); }
+    QString databasePath() const { return file(kDatabase); }
+    // The directory as the running program sees its own: symbolic links
+    // resolved.
+    QString programDirectory() const { return QFileInfo(path()).canonicalFilePath(); }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_ready = false;
+};
+
+// One running copy of the program, started in `directory`.
+class ProgramCopy {
+public:
+    explicit ProgramCopy(const ProgramDirectory& directory, const QString& loggingRules = QString())
+        : m_directory(directory) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (!loggingRules.isEmpty())
+            environment.insert(QStringLiteral("QT_LOGGING_RULES"), loggingRules);
+        m_process.setProcessEnvironment(environment);
+        m_process.setWorkingDirectory(directory.path());
+        m_process.start(directory.program(), {});
+        m_process.waitForStarted(kTimeout);
+    }
+
+    QProcess& process() { return m_process; }
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
+
+    // Started, with the header restored and the closing signals caught.
+    bool isSettled() const {
+        return isRunning() && QFile::exists(m_directory.file(kNetworkPath)) &&
+               header(m_directory.databasePath()) == signature::kPlain &&
+               catchesClosingSignals(m_process.processId());
+    }
+
+    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+
+    // What the program wrote to stderr so far, for failure messages.
+    QString errorOutput() {
+        m_stderr += m_process.readAllStandardError();
+        return QString::fromLocal8Bit(m_stderr);
+    }
+
+private:
+    const ProgramDirectory& m_directory;
+    QProcess m_process;
+    QByteArray m_stderr;
+};
+
+#define WAIT_UNTIL_SETTLED(copy)                                                                   \
+    do {                                                                                           \
+        QTRY_VERIFY_WITH_TIMEOUT(!(copy).isRunning() || (copy).isSettled(), kTimeout);             \
+        QVERIFY2((copy).isSettled(), qPrintable(QStringLiteral("The program did not settle: ") +   \
+                                                (copy).errorOutput()));                            \
+    } while (false)
+
+#define VERIFY_CLEAN_EXIT(copy)                                                                    \
+    do {                                                                                           \
+        QVERIFY2((copy).process().waitForFinished(kTimeout),                                       \
+                 "The program did not end after the signal");                                      \
+        QVERIFY2((copy).process().exitStatus() == QProcess::NormalExit,                            \
+                 qPrintable((copy).errorOutput()));                                                \
+        QCOMPARE((copy).process().exitCode(), 0);                                                  \
+    } while (false)
+
+} // namespace
+
+class TestProcess : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        const QString built =
+            qEnvironmentVariable("QUILLORY_BIN_DIR") + QLatin1Char('/') + kProgramName;
+        QVERIFY2(QFileInfo(built).isExecutable(),
+                 qPrintable(QStringLiteral("No program at ") + built +
+                            QStringLiteral(" (QUILLORY_BIN_DIR names the build's bin directory)")));
+    }
+
+    void eachStartRestoresTheHeaderAndEachSignalledExitMarksItAgain() {
+        ProgramDirectory dir;
+        QVERIFY(dir.isReady());
+        const QByteArray installed = readAll(dir.databasePath());
+        QCOMPARE(installed.left(15), signature::kMarker);
+
+        // First start: NetworkPath.sfe is written, the header restored.
+        {
+            ProgramCopy copy(dir);
+            WAIT_UNTIL_SETTLED(copy);
+            QCOMPARE(readAll(dir.file(kNetworkPath)),
+                     (dir.programDirectory() + QStringLiteral("/records.mdb\r\n")).toUtf8());
+            const QByteArray running = readAll(dir.databasePath());
+            QCOMPARE(running.left(15), signature::kPlain);
+            QCOMPARE(running.mid(15), installed.mid(15));
+
+            copy.signal(SIGTERM);
+            VERIFY_CLEAN_EXIT(copy);
+            const QByteArray after = readAll(dir.databasePath());
+            QCOMPARE(after.left(15), signature::kMarker);
+            QCOMPARE(after.mid(15), running.mid(15));
+        }
+        const QByteArray networkPath = readAll(dir.file(kNetworkPath));
+
+        // Second start on the same directory: the same file opens again, and
+        // an interrupt closes it the same way.
+        {
+            ProgramCopy copy(dir);
+            WAIT_UNTIL_SETTLED(copy);
+            const QByteArray running = readAll(dir.databasePath());
+            QCOMPARE(running.left(15), signature::kPlain);
+            QCOMPARE(running.mid(15), installed.mid(15));
+
+            copy.signal(SIGINT);
+            VERIFY_CLEAN_EXIT(copy);
+            const QByteArray after = readAll(dir.databasePath());
+            QCOMPARE(after.left(15), signature::kMarker);
+            QCOMPARE(after.mid(15), running.mid(15));
+        }
+        QCOMPARE(readAll(dir.file(kNetworkPath)), networkPath);
+        // No journal, log or other file is left behind.
+        QCOMPARE(entries(dir.path()), QStringList({kNetworkPath, kProgramName, kDatabase}));
+    }
+
+    void aNetworkPathNamingAMissingDatabaseShowsTheFileNotFoundBoxAndCreatesNothing() {
+        ProgramDirectory dir;
+        QVERIFY(dir.isReady());
+        QVERIFY(QFile::remove(dir.databasePath()));
+        const QString missing = dir.file(QStringLiteral("elsewhere/gone.mdb"));
+        const QByteArray networkPath = (missing + QStringLiteral("\r\n")).toUtf8();
+        QVERIFY(writeAll(dir.file(kNetworkPath), networkPath));
+
+        // The box is modal and nobody can answer it in this process: wait
+        // until it shows (Qt's accessibility log names every window it
+        // registers), then end the program the hard way.
+        ProgramCopy copy(dir, QStringLiteral("qt.accessibility.cache.debug=true"));
+        const auto boxShown = [&copy] {
+            const QStringList lines = copy.errorOutput().split(u'\n');
+            return std::any_of(lines.cbegin(), lines.cend(), [](const QString& line) {
+                return line.contains(QStringLiteral("QMessageBox")) &&
+                       line.contains(QStringLiteral("\"File not found\""));
+            });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!copy.isRunning() || boxShown(), kTimeout);
+        QVERIFY2(boxShown(),
+                 qPrintable(QStringLiteral("No \"File not found\" box: ") + copy.errorOutput()));
+        QVERIFY(copy.isRunning());
+        // A logout while the box shows still ends the program cleanly.
+        copy.signal(SIGTERM);
+        VERIFY_CLEAN_EXIT(copy);
+
+        QVERIFY(!QFileInfo::exists(missing));
+        QVERIFY(!QFileInfo::exists(QFileInfo(missing).path()));
+        QVERIFY(!QFileInfo::exists(dir.databasePath()));
+        QCOMPARE(readAll(dir.file(kNetworkPath)), networkPath);
+        QCOMPARE(entries(dir.path()), QStringList({kNetworkPath, kProgramName}));
+    }
+
+    void aSignalWhileTheLoginAsksEndsTheProgramWithTheDatabaseMarked() {
+        ProgramDirectory dir;
+        QVERIFY(dir.isReady());
+        test::scalarOn(dir.databasePath(),
+                       QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
+                                      "VALUES (1,'boss','pw')"));
+        ProgramCopy copy(dir, QStringLiteral("qt.accessibility.cache.debug=true"));
+        const auto askingForTheUser = [&copy] {
+            return copy.errorOutput().contains(QStringLiteral("\"Username:\""));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!copy.isRunning() || (copy.isSettled() && askingForTheUser()),
+                                 kTimeout);
+        QVERIFY2(askingForTheUser(), qPrintable(copy.errorOutput()));
+        const QByteArray running = readAll(dir.databasePath());
+        copy.signal(SIGTERM);
+        VERIFY_CLEAN_EXIT(copy);
+        const QByteArray after = readAll(dir.databasePath());
+        QCOMPARE(after.left(15), signature::kMarker);
+        QCOMPARE(after.mid(15), running.mid(15));
+    }
+
+    void theHeaderStaysRestoredUntilTheLastCopyCloses_data() {
+        QTest::addColumn<bool>("firstStartedLeavesFirst");
+        QTest::newRow("the first started leaves first") << true;
+        QTest::newRow("the last started leaves first") << false;
+    }
+
+    void theHeaderStaysRestoredUntilTheLastCopyCloses() {
+        QFETCH(bool, firstStartedLeavesFirst);
+        ProgramDirectory dir;
+        QVERIFY(dir.isReady());
+        const QByteArray installed = readAll(dir.databasePath());
+
+        auto first = std::make_unique<ProgramCopy>(dir);
+        WAIT_UNTIL_SETTLED(*first);
+        auto second = std::make_unique<ProgramCopy>(dir);
+        WAIT_UNTIL_SETTLED(*second);
+        QVERIFY(first->isRunning());
+        QCOMPARE(header(dir.databasePath()), signature::kPlain);
+
+        ProgramCopy& leaving = firstStartedLeavesFirst ? *first : *second;
+        ProgramCopy& staying = firstStartedLeavesFirst ? *second : *first;
+        leaving.signal(SIGTERM);
+        VERIFY_CLEAN_EXIT(leaving);
+        QVERIFY(staying.isRunning());
+        QCOMPARE(header(dir.databasePath()), signature::kPlain);
+
+        staying.signal(SIGTERM);
+        VERIFY_CLEAN_EXIT(staying);
+        const QByteArray after = readAll(dir.databasePath());
+        QCOMPARE(after.left(15), signature::kMarker);
+        QCOMPARE(after.mid(15), installed.mid(15));
+    }
+
+    void twoCopiesAddingCustomersAtOnceNeverShareAnId() {
+        constexpr int kEach = 200;
+        test::TempProgram program;
+        // Written beforehand, so that neither writer finds it half written by
+        // the other.
+        QVERIFY(writeAll(program.file(kNetworkPath),
+                         (program.databasePath() + QStringLiteral("\r\n")).toUtf8()));
+
+        const QStringList tags = {QStringLiteral("Alpha"), QStringLiteral("Beta")};
+        QList<std::shared_ptr<QProcess>> writers;
+        for (const QString& tag : tags) {
+            auto writer = std::make_shared<QProcess>();
+            writer->start(QStringLiteral(QUILLORY_ADDCUSTOMERS_HELPER),
+                          {program.dir(), tag, QString::number(kEach)});
+            writers.append(writer);
+        }
+        QMap<int, QString> given; // id -> last name, as the writers reported
+        for (int i = 0; i < writers.size(); ++i) {
+            QProcess& writer = *writers.at(i);
+            QVERIFY2(writer.waitForFinished(kWriterTimeout), "A writer did not finish");
+            const QString errors = QString::fromLocal8Bit(writer.readAllStandardError());
+            QVERIFY2(writer.exitStatus() == QProcess::NormalExit && writer.exitCode() == 0,
+                     qPrintable(tags.at(i) + QStringLiteral(" failed (exit code ") +
+                                QString::number(writer.exitCode()) + QStringLiteral("): ") +
+                                errors));
+            const QStringList lines =
+                QString::fromUtf8(writer.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+            QCOMPARE(lines.size(), kEach);
+            for (const QString& line : lines) {
+                const int id = line.section(u' ', 0, 0).toInt();
+                QVERIFY2(!given.contains(id),
+                         qPrintable(QStringLiteral("Id %1 given twice").arg(id)));
+                given.insert(id, line.section(u' ', 1));
+            }
+        }
+        QCOMPARE(given.size(), 2 * kEach);
+        QCOMPARE(given.firstKey(), 1);
+        QCOMPARE(given.lastKey(), 2 * kEach);
+
+        // The table holds exactly what the writers reported.
+        QCOMPARE(header(program.databasePath()), signature::kMarker);
+        QCOMPARE(program.scalar(QStringLiteral("SELECT count(*) FROM tblcustomer")).toInt(),
+                 2 * kEach);
+        QCOMPARE(
+            program.scalar(QStringLiteral("SELECT count(DISTINCT id) FROM tblcustomer")).toInt(),
+            2 * kEach);
+        QStringList expected;
+        for (auto it = given.cbegin(); it != given.cend(); ++it)
+            expected.append(QString::number(it.key()) + u' ' + it.value());
+        const QString stored =
+            program
+                .scalar(QStringLiteral("SELECT group_concat(entry, ',') FROM (SELECT id || ' ' || "
+                                       "lname AS entry FROM tblcustomer ORDER BY id)"))
+                .toString();
+        QCOMPARE(stored, expected.join(u','));
+        QCOMPARE(header(program.databasePath()), signature::kMarker);
+    }
+};
+
+QTEST_MAIN(TestProcess)
+#include "test_process.moc"
