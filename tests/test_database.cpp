@@ -110,7 +110,11 @@ private slots:
         test::TempProgram program(false);
         test::ScriptedPrompt prompt;
         QTemporaryDir shared;
-        const QString elsewhere = shared.filePath(QStringLiteral("office.mdb"));
+        // A share whose name holds blanks and characters that mean something
+        // in a file URL.
+        const QString folder = shared.filePath(QStringLiteral("Office #2 50%20 ?é"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString elsewhere = folder + QStringLiteral("/office.mdb");
         QVERIFY(createDatabaseFile(elsewhere));
         QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
                          (elsewhere + QStringLiteral("\r\n")).toUtf8()));

@@ -98,8 +98,9 @@ bool Connection::open(const QString& path) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         // mode=rw opens the file without ever creating it; the busy timeout lets
         // a second copy of the program wait for the other's write to finish.
-        db.setDatabaseName(QUrl::fromLocalFile(file.absoluteFilePath()).toString() +
-                           QStringLiteral("?mode=rw"));
+        db.setDatabaseName(
+            QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) +
+            QStringLiteral("?mode=rw"));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
             const Error error = errorFrom(db.lastError());
