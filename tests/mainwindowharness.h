@@ -28,6 +28,22 @@ struct MainWindowHarness {
         return window->initialized() && window->Form_Load();
     }
 
+    // Stores the business options row with these login settings.
+    void setLogin(int useLogin, const QString& user, const QString& password) {
+        program.sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
+                                   "VALUES (?,?,?)"),
+                    {useLogin, user, password});
+    }
+
+    // Expects the login's two boxes and answers them; a password of nothing
+    // expects the user-name box alone.
+    void expectLogin(const QString& user, const std::optional<QString>& password = {}) {
+        prompt.expectInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"), user);
+        if (password)
+            prompt.expectInput(QStringLiteral("Enter password:"), QStringLiteral("Password:"),
+                               *password, true);
+    }
+
     template <class T> T* get(const char* name) const {
         T* w = window->findChild<T*>(QString::fromLatin1(name));
         if (!w)

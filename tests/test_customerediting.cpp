@@ -279,16 +279,11 @@ private slots:
 
     void cancelAsksForTheLoginAgainAndAWrongAnswerClosesTheWindow() {
         MainWindowHarness h;
-        h.program.sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
-                                     "VALUES (1,'boss','pw')"));
-        h.prompt.expectInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"),
-                             QStringLiteral("boss"));
-        h.prompt.expectInput(QStringLiteral("Enter password:"), QStringLiteral("Password:"),
-                             QStringLiteral("pw"), true);
+        h.setLogin(1, QStringLiteral("boss"), QStringLiteral("pw"));
+        h.expectLogin(QStringLiteral("boss"), QStringLiteral("pw"));
         QVERIFY(h.start());
         click(h, "cmdCustNew");
-        h.prompt.expectInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"),
-                             QStringLiteral("intruder"));
+        h.expectLogin(QStringLiteral("intruder"));
         click(h, "cmdCustCancel");
         QVERIFY(h.prompt.verifyAllShown());
         QVERIFY(!h.window->isVisible());

@@ -52,18 +52,15 @@ private slots:
 
     void loginSwitchedOffAsksNothing() {
         MainWindowHarness h;
-        h.program.sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
-                                     "VALUES (0,'boss','pw')"));
+        h.setLogin(0, QStringLiteral("boss"), QStringLiteral("pw"));
         QVERIFY(h.start());
         QVERIFY(h.prompt.verifyAllShown());
     }
 
     void aUserNameInTheWrongCaseEndsTheProgramWithoutAMessage() {
         MainWindowHarness h;
-        h.program.sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
-                                     "VALUES (1,'BOSS','Secret')"));
-        h.prompt.expectInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"),
-                             QStringLiteral("boss"));
+        h.setLogin(1, QStringLiteral("BOSS"), QStringLiteral("Secret"));
+        h.expectLogin(QStringLiteral("boss"));
         QVERIFY(!h.start());
         QVERIFY(!h.window->isVisible());
         QVERIFY(h.prompt.verifyAllShown());
@@ -73,24 +70,16 @@ private slots:
 
     void aWrongPasswordEndsTheProgram() {
         MainWindowHarness h;
-        h.program.sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
-                                     "VALUES (1,'BOSS','Secret')"));
-        h.prompt.expectInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"),
-                             QStringLiteral("BOSS"));
-        h.prompt.expectInput(QStringLiteral("Enter password:"), QStringLiteral("Password:"),
-                             QStringLiteral("secret"), true);
+        h.setLogin(1, QStringLiteral("BOSS"), QStringLiteral("Secret"));
+        h.expectLogin(QStringLiteral("BOSS"), QStringLiteral("secret"));
         QVERIFY(!h.start());
         QVERIFY(h.prompt.verifyAllShown());
     }
 
     void theRightNameAndMaskedPasswordOpenTheWindow() {
         MainWindowHarness h;
-        h.program.sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
-                                     "VALUES (1,'BOSS','Secret')"));
-        h.prompt.expectInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"),
-                             QStringLiteral("BOSS"));
-        h.prompt.expectInput(QStringLiteral("Enter password:"), QStringLiteral("Password:"),
-                             QStringLiteral("Secret"), true);
+        h.setLogin(1, QStringLiteral("BOSS"), QStringLiteral("Secret"));
+        h.expectLogin(QStringLiteral("BOSS"), QStringLiteral("Secret"));
         QVERIFY(h.start());
         QVERIFY(h.window->isVisible());
         QVERIFY(h.prompt.verifyAllShown());
