@@ -94,6 +94,14 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
     }
 
+    void unreadableOptionsStillAskButHaveNothingToCompareWith() {
+        MainWindowHarness h;
+        h.program.sql(QStringLiteral("DROP TABLE tblbusoptions"));
+        h.expectLogin(QStringLiteral("anyone"), QStringLiteral("anything"));
+        QVERIFY(h.start());
+        QVERIFY(h.prompt.verifyAllShown());
+    }
+
     // --- The window after loading ------------------------------------------------
 
     void theLoadedWindowIsInItsViewState() {

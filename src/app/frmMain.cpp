@@ -2,6 +2,7 @@
 
 #include "app/customers.h"
 #include "data/customerstore.h"
+#include "data/loginsettings.h"
 #include "errors/prompt.h"
 #include "ui_frmMain.h"
 
@@ -78,32 +79,17 @@ frmMain::~frmMain() {
 // --- Start-up and shutdown ----------------------------------------------------
 
 bool frmMain::runLogin() {
-    Recordset rs;
-    const bool readable = rs.open(
-        QStringLiteral("SELECT uselogin,username,password FROM tblbusoptions"), m_db.cnMain);
-    // An unreadable options table still asks, and lets the answers through:
-    // there is nothing to compare them with.
-    if (readable) {
-        if (rs.bof() || rs.eof())
-            return true;
-        rs.moveFirst();
-        if (rs.field(QStringLiteral("uselogin")).toInt() != 1)
-            return true;
-    }
-    const auto matches = [&](const QString& column, const QString& typed) {
-        if (!readable)
-            return true;
-        const QVariant stored = rs.field(column);
-        return !stored.isNull() && stored.toString() == typed;
-    };
+    const LoginSettings login = readLoginSettings(m_db.cnMain);
+    if (!login.asks)
+        return true;
     const QString user = askInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"))
                              .value_or(QString());
-    if (!matches(QStringLiteral("UserName"), user))
+    if (!login.matches(login.userName, user))
         return false;
     const QString password =
         askInput(QStringLiteral("Enter password:"), QStringLiteral("Password:"), true)
             .value_or(QString());
-    return matches(QStringLiteral("Password"), password);
+    return login.matches(login.password, password);
 }
 
 bool frmMain::Form_Load() {

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "data/connection.h"
+
+#include <QString>
+#include <QVariant>
+
+namespace quillory {
+
+// The login settings kept in the business options: whether the program asks
+// for a user name and password at start-up, and the stored answers.
+struct LoginSettings {
+    bool readable = false; // the options could be read at all
+    bool asks = false;     // the user name and password are asked for
+    QVariant userName;     // as stored; null when none
+    QVariant password;
+
+    // Whether a typed answer matches a stored one: exactly, letter case
+    // included; a null never matches. Settings that could not be read have
+    // nothing to compare with, and let every answer through.
+    bool matches(const QVariant& stored, const QString& typed) const {
+        return !readable || (!stored.isNull() && stored.toString() == typed);
+    }
+};
+
+// Reads the settings from the first options row. No row, or a row whose
+// uselogin is not 1, asks nothing; unreadable options do ask.
+LoginSettings readLoginSettings(Connection& cn);
+
+} // namespace quillory
