@@ -15,8 +15,9 @@ class QSqlQuery;
 
 namespace quillory {
 
-// The program's connection to its database file. Statements take their values
-// as bound parameters ("?" in the text), never spliced into the text.
+// The program's connection to its database file. Texts and amounts go into a
+// statement as bound parameters ("?" in the text), never spliced into it;
+// only ids, once read as integers, stand in the text as their digits.
 class Connection {
 public:
     Connection();
