@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTabWidget>
 
 using namespace quillory;
@@ -158,6 +159,28 @@ private slots:
                  QStringLiteral("Invoice Totals (To Date)"));
         QCOMPARE(h.get<QMenu>("mnuHelp")->title(), QStringLiteral("&Help"));
         QVERIFY(h.get<QAction>("mnuRepSep")->isSeparator());
+    }
+
+    void everyBoxListAndComboIsReachedByItsCaption() {
+        MainWindowHarness h;
+        QVERIFY(h.start());
+        QSet<QWidget*> buddies;
+        for (QLabel* label : h.window->findChildren<QLabel*>())
+            if (label->buddy())
+                buddies.insert(label->buddy());
+        QWidgetList entryControls;
+        for (QWidget* w : h.window->findChildren<QWidget*>()) {
+            const bool entry = qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
+                               qobject_cast<QListWidget*>(w) || qobject_cast<QComboBox*>(w);
+            // The edit field inside a combo box is the combo box's own; the
+            // project list is captioned by its frame.
+            if (entry && !qobject_cast<QComboBox*>(w->parentWidget()) &&
+                w->objectName() != QStringLiteral("lstProjects"))
+                entryControls.append(w);
+        }
+        QVERIFY(entryControls.size() > 30);
+        for (QWidget* w : entryControls)
+            QVERIFY2(buddies.contains(w), qPrintable(w->objectName()));
     }
 
     // --- Customer list and view --------------------------------------------------
