@@ -41,6 +41,16 @@ Error noCurrentRecord() {
                            "Requested operation requires a current record.")};
 }
 
+Error itemNotFound() {
+    return {errnum::Unspecified, QStringLiteral("Item cannot be found in the collection "
+                                                "corresponding to the requested name or "
+                                                "ordinal.")};
+}
+
+Error notUpdatable() {
+    return {kNotUpdatable, QStringLiteral("Current Recordset does not support updating.")};
+}
+
 Error objectClosed() {
     return {errnum::ObjectClosed, QStringLiteral("Operation is not allowed when the object is "
                                                  "closed.")};
@@ -334,9 +344,7 @@ QVariant Recordset::field(int index) {
     if (!requireCurrent())
         return {};
     if (index < 0 || index >= m_names.size()) {
-        fail({errnum::Unspecified, QStringLiteral("Item cannot be found in the collection "
-                                                  "corresponding to the requested name or "
-                                                  "ordinal.")});
+        fail(itemNotFound());
         return {};
     }
     if (!m_pending.isEmpty())
@@ -347,9 +355,7 @@ QVariant Recordset::field(int index) {
 QVariant Recordset::field(const QString& name) {
     const int index = indexOf(name);
     if (index < 0 && isOpen()) {
-        fail({errnum::Unspecified, QStringLiteral("Item cannot be found in the collection "
-                                                  "corresponding to the requested name or "
-                                                  "ordinal.")});
+        fail(itemNotFound());
         return {};
     }
     return field(index);
@@ -360,8 +366,7 @@ bool Recordset::addNew() {
     if (!requireOpen())
         return false;
     if (m_table.isEmpty())
-        return fail({kNotUpdatable, QStringLiteral("Current Recordset does not support "
-                                                   "updating.")});
+        return fail(notUpdatable());
     if (!m_pending.isEmpty() && !update())
         return false;
     m_adding = true;
@@ -375,13 +380,10 @@ bool Recordset::setField(const QString& name, const QVariant& value) {
     if (!requireCurrent())
         return false;
     if (m_table.isEmpty())
-        return fail({kNotUpdatable, QStringLiteral("Current Recordset does not support "
-                                                   "updating.")});
+        return fail(notUpdatable());
     const int index = indexOf(name);
     if (index < 0)
-        return fail({errnum::Unspecified, QStringLiteral("Item cannot be found in the collection "
-                                                         "corresponding to the requested name "
-                                                         "or ordinal.")});
+        return fail(itemNotFound());
     if (m_pending.isEmpty()) {
         m_pending = m_rows.at(m_current);
         m_pendingSet = QVector<bool>(m_names.size(), false);

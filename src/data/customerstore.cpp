@@ -1,5 +1,7 @@
 #include "data/customerstore.h"
 
+#include "errors/handleerror.h"
+
 #include <QSqlQuery>
 
 #include <limits>
@@ -111,7 +113,7 @@ Totals customerTotals(Database& db, int customerId) {
 std::optional<int> insertCustomer(Database& db, const QStringList& values) {
     Connection& cn = db.cnMain;
     const auto failed = [&](const Error& error) -> std::optional<int> {
-        Database::reportFailure(error);
+        HandleError(error);
         return std::nullopt;
     };
     Transaction transaction(cn);
@@ -147,12 +149,12 @@ UpdateResult updateCustomer(Database& db, int id, const QStringList& values) {
     rs.moveFirst();
     for (int i = 0; i < values.size() && i + 1 < kColumns.size(); ++i) {
         if (!rs.setField(kColumns.at(i + 1), values.at(i))) {
-            Database::reportFailure(rs.lastError());
+            HandleError(rs.lastError());
             return UpdateResult::Failed;
         }
     }
     if (!rs.update()) {
-        Database::reportFailure(rs.lastError());
+        HandleError(rs.lastError());
         return UpdateResult::Failed;
     }
     return UpdateResult::Updated;
@@ -171,7 +173,7 @@ bool deleteCustomer(Database& db, int id) {
     if (!ok) {
         const Error error = cn.lastError();
         transaction.rollback();
-        Database::reportFailure(error);
+        HandleError(error);
     }
     return ok;
 }

@@ -110,8 +110,4 @@ void Database::CloseDatabase() {
     m_useLock.release();
 }
 
-void Database::reportFailure(const Error& error) {
-    HandleError(error);
-}
-
 } // namespace quillory

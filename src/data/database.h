@@ -42,9 +42,6 @@ public:
     // the file, hides its header under the marker. Never reports anything.
     void CloseDatabase();
 
-    // Reports a failed write of a handler through HandleError.
-    static void reportFailure(const Error& error);
-
 private:
     QString m_path;
     DatabaseUseLock m_useLock;

@@ -23,8 +23,7 @@ QString programDirectory() {
 }
 
 void setProgramDirectory(const QString& directory) {
-    QString d = QDir::cleanPath(directory);
-    directorySetting() = d;
+    directorySetting() = QDir::cleanPath(directory);
 }
 
 QString programFile(const QString& fileName) {
