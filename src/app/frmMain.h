@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class frmMain;
@@ -12,9 +13,15 @@ class frmMain;
 
 namespace quillory {
 
-// The main window: the customer list, the three tabs and the menus. Its
-// handlers read the controls, call the data and computation functions, and
-// set the controls; the window itself holds no SQL and no arithmetic.
+class CustomersTab;
+class ProjectsTab;
+class InvoicesTab;
+
+// The main window: the customer list, the three tabs and the menus. Each tab's
+// handlers live in a controller of their own (CustomersTab, ProjectsTab,
+// InvoicesTab); the window keeps start-up and shutdown, the two control
+// states and the menus. Handlers read the controls, call the data and
+// computation functions, and set the controls; no SQL and no arithmetic here.
 class frmMain : public QMainWindow {
     Q_OBJECT
 
@@ -36,17 +43,29 @@ public:
     void SetProjectEditMode(bool view);
     void ClearAllTextBoxes();
 
+    // The selected customer list entry, or the empty text, and the customer
+    // id it carries (nothing when no customer is selected).
+    QString selectedCustomerEntry() const;
+    std::optional<int> selectedCustomerId() const;
+
+    // Handlers that other handlers run again to show changed data.
     void cmdCustRefresh_Click();
     void lstCustomer_Click();
-    void cmdCustNew_Click();
-    void cmdCustEdit_Click();
-    void cmdCustSave_Click();
-    void cmdCustCancel_Click();
-    void cmdCustDelete_Click();
-    void mnuFileExit_Click();
 
-    // The selected customer list entry, or the empty text.
-    QString selectedCustomerEntry() const;
+    // The menus.
+    void mnuFileExit_Click();
+    void mnuOptionsData_Click();
+    void mnuOptionsInfo_Click();
+    void mnuRepCustSum_Click();
+    void mnuRepSelCustOpenInv_Click();
+    void mnuRepAnnualRep_Click();
+    void mnuHelpManual_Click();
+    void mnuHelpWebsite_Click();
+    void mnuHelpAbout_Click();
+
+    // For the tab controllers: the form's controls and the data side.
+    Ui::frmMain& form() { return *ui; }
+    Database& database() { return m_db; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -54,13 +73,14 @@ protected:
 
 private:
     bool runLogin();
-    void fillCustomerList();
     void placeControls();
-    QList<QWidget*> customerEditBoxes() const;
-    QStringList customerEditTexts() const;
+    void connectMenus();
 
     std::unique_ptr<Ui::frmMain> ui;
     Database& m_db;
+    std::unique_ptr<CustomersTab> m_customers;
+    std::unique_ptr<ProjectsTab> m_projects;
+    std::unique_ptr<InvoicesTab> m_invoices;
     bool m_initialized = false;
     bool m_unloaded = false;
     bool m_centred = false;

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+namespace Ui {
+class frmMain;
+}
+
+namespace quillory {
+
+class Database;
+class frmMain;
+
+// The handlers of the customer list and the "Customers" tab: refresh, the
+// customer view, and New, Edit, Save, Cancel and Delete.
+class CustomersTab : public QObject {
+    Q_OBJECT
+
+public:
+    explicit CustomersTab(frmMain& window);
+
+    // Fills the customer list from the database: enabled with the focus when
+    // it holds entries, otherwise empty and disabled with New focused.
+    void fillCustomerList();
+
+    void cmdCustRefresh_Click();
+    void lstCustomer_Click();
+    void cmdCustNew_Click();
+    void cmdCustEdit_Click();
+    void cmdCustSave_Click();
+    void cmdCustCancel_Click();
+    void cmdCustDelete_Click();
+
+    // The 13 boxes a user edits, first name to account memo, in save order.
+    QList<QWidget*> editBoxes() const;
+
+private:
+    QStringList editTexts() const;
+
+    frmMain& m_window;
+    Ui::frmMain& ui;
+    Database& m_db;
+};
+
+} // namespace quillory

@@ -1,0 +1,11 @@
+#include "app/projectstab.h"
+
+#include "app/frmMain.h"
+#include "ui_frmMain.h"
+
+namespace quillory {
+
+ProjectsTab::ProjectsTab(frmMain& window)
+    : QObject(&window), m_window(window), ui(window.form()), m_db(window.database()) {}
+
+} // namespace quillory
