@@ -37,6 +37,11 @@ public:
         m_failed = true;
         return std::nullopt;
     }
+    std::optional<QString> openFile(const QString& title, const QString&) override {
+        std::fprintf(stderr, "File dialog \"%s\"\n", qPrintable(title));
+        m_failed = true;
+        return std::nullopt;
+    }
     bool failed() const { return m_failed; }
 
 private:

@@ -15,9 +15,10 @@ namespace quillory::test {
 
 namespace {
 QString describe(const ShownBox& box) {
-    return QStringLiteral("%1 \"%2\" titled \"%3\"")
-        .arg(box.isInput ? QStringLiteral("input box") : QStringLiteral("message box"), box.text,
-             box.title);
+    const QString kind = box.isFileDialog ? QStringLiteral("file dialog")
+                         : box.isInput    ? QStringLiteral("input box")
+                                          : QStringLiteral("message box");
+    return QStringLiteral("%1 \"%2\" titled \"%3\"").arg(kind, box.text, box.title);
 }
 } // namespace
 
@@ -32,7 +33,7 @@ ScriptedPrompt::~ScriptedPrompt() {
 void ScriptedPrompt::expectMessage(const QString& text, const QString& title, Answer answer,
                                    Buttons buttons, Icon icon) {
     Expected e;
-    e.box = {false, text, title, buttons, icon, false};
+    e.box = {false, false, text, title, buttons, icon, false};
     e.answer = answer;
     m_expected.enqueue(e);
 }
@@ -48,7 +49,15 @@ void ScriptedPrompt::expectMessageTitled(const QString& title, Answer answer) {
 void ScriptedPrompt::expectInput(const QString& prompt, const QString& title,
                                  std::optional<QString> answer, bool masked) {
     Expected e;
-    e.box = {true, prompt, title, Buttons::OkCancel, Icon::None, masked};
+    e.box = {true, false, prompt, title, Buttons::OkCancel, Icon::None, masked};
+    e.inputAnswer = std::move(answer);
+    m_expected.enqueue(e);
+}
+
+void ScriptedPrompt::expectOpenFile(const QString& title, const QString& filters,
+                                    std::optional<QString> answer) {
+    Expected e;
+    e.box = {false, true, filters, title, Buttons::OkCancel, Icon::None, false};
     e.inputAnswer = std::move(answer);
     m_expected.enqueue(e);
 }
@@ -70,7 +79,7 @@ void ScriptedPrompt::clear() {
 
 Prompt::Answer ScriptedPrompt::message(const QString& text, Buttons buttons, Icon icon,
                                        const QString& title) {
-    const ShownBox box{false, text, title, buttons, icon, false};
+    const ShownBox box{false, false, text, title, buttons, icon, false};
     m_shown.append(box);
     if (m_expected.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
@@ -78,7 +87,7 @@ Prompt::Answer ScriptedPrompt::message(const QString& text, Buttons buttons, Ico
     }
     const Expected e = m_expected.dequeue();
     const bool same =
-        !e.box.isInput && e.box.title == title &&
+        !e.box.isInput && !e.box.isFileDialog && e.box.title == title &&
         (e.anyText || (e.box.text == text && e.box.buttons == buttons && e.box.icon == icon));
     if (!same) {
         QTest::qFail(qPrintable(QStringLiteral("Expected %1 (buttons %2, icon %3) but got %4 "
@@ -96,7 +105,7 @@ Prompt::Answer ScriptedPrompt::message(const QString& text, Buttons buttons, Ico
 
 std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QString& title,
                                              const QString&, bool masked) {
-    const ShownBox box{true, prompt, title, Buttons::OkCancel, Icon::None, masked};
+    const ShownBox box{true, false, prompt, title, Buttons::OkCancel, Icon::None, masked};
     m_shown.append(box);
     if (m_expected.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
@@ -110,6 +119,22 @@ std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QStrin
                                     .arg(describe(box))
                                     .arg(masked)),
                      __FILE__, __LINE__);
+    return e.inputAnswer;
+}
+
+std::optional<QString> ScriptedPrompt::openFile(const QString& title, const QString& filters) {
+    const ShownBox box{false, true, filters, title, Buttons::OkCancel, Icon::None, false};
+    m_shown.append(box);
+    if (m_expected.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    const Expected e = m_expected.dequeue();
+    if (!e.box.isFileDialog || e.box.text != filters || e.box.title != title)
+        QTest::qFail(
+            qPrintable(
+                QStringLiteral("Expected %1 but got %2").arg(describe(e.box), describe(box))),
+            __FILE__, __LINE__);
     return e.inputAnswer;
 }
 

@@ -15,7 +15,8 @@ namespace quillory::test {
 // A box the program showed, as the user would see it.
 struct ShownBox {
     bool isInput = false;
-    QString text; // the message, or the input box's prompt
+    bool isFileDialog = false;
+    QString text; // the message, the input box's prompt, or the dialog's filters
     QString title;
     Prompt::Buttons buttons = Prompt::Buttons::Ok;
     Prompt::Icon icon = Prompt::Icon::None;
@@ -41,6 +42,11 @@ public:
     void expectInput(const QString& prompt, const QString& title, std::optional<QString> answer,
                      bool masked = false);
 
+    // Expects a file-open dialog with this title and these filters, and
+    // answers it with a path; nothing answers Cancel.
+    void expectOpenFile(const QString& title, const QString& filters,
+                        std::optional<QString> answer);
+
     bool verifyAllShown();
     const QList<ShownBox>& shown() const { return m_shown; }
     void clear();
@@ -48,6 +54,7 @@ public:
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& title,
                                  const QString& defaultText, bool masked) override;
+    std::optional<QString> openFile(const QString& title, const QString& filters) override;
 
 private:
     struct Expected {

@@ -1,6 +1,7 @@
 #include "errors/prompt.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -88,6 +89,13 @@ std::optional<QString> DialogPrompt::input(const QString& prompt, const QString&
     return text;
 }
 
+std::optional<QString> DialogPrompt::openFile(const QString& title, const QString& filters) {
+    const QString chosen = QFileDialog::getOpenFileName(dialogParent(), title, QString(), filters);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
 Prompt::Answer showMessage(const QString& text, Prompt::Buttons buttons, Prompt::Icon icon,
                            const QString& title) {
     return Prompt::current().message(text, buttons, icon,
@@ -97,6 +105,10 @@ Prompt::Answer showMessage(const QString& text, Prompt::Buttons buttons, Prompt:
 std::optional<QString> askInput(const QString& prompt, const QString& title, bool masked) {
     return Prompt::current().input(prompt, title.isEmpty() ? Prompt::applicationTitle() : title,
                                    QString(), masked);
+}
+
+std::optional<QString> askOpenFile(const QString& title, const QString& filters) {
+    return Prompt::current().openFile(title, filters);
 }
 
 } // namespace quillory

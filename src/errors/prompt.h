@@ -31,6 +31,11 @@ public:
     virtual std::optional<QString> input(const QString& prompt, const QString& title,
                                          const QString& defaultText, bool masked) = 0;
 
+    // Shows a file-open dialog with this title and Qt name filters
+    // ("JPG (*.jpg);;GIF (*.gif)", the first one selected). Returns the
+    // chosen file's full path, or nothing when the user cancelled.
+    virtual std::optional<QString> openFile(const QString& title, const QString& filters) = 0;
+
     // The prompt in use. Until one is installed it is the real one.
     static Prompt& current();
     // Installs a prompt (not owned); nullptr goes back to the real one.
@@ -43,6 +48,7 @@ public:
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& title,
                                  const QString& defaultText, bool masked) override;
+    std::optional<QString> openFile(const QString& title, const QString& filters) override;
 };
 
 // The program shows its boxes through these; a box without a title of its
@@ -51,5 +57,7 @@ Prompt::Answer showMessage(const QString& text, Prompt::Buttons buttons = Prompt
                            Prompt::Icon icon = Prompt::Icon::None, const QString& title = {});
 // An input box with an empty default; nothing when cancelled.
 std::optional<QString> askInput(const QString& prompt, const QString& title, bool masked = false);
+// A file-open dialog; nothing when cancelled.
+std::optional<QString> askOpenFile(const QString& title, const QString& filters);
 
 } // namespace quillory
