@@ -1,5 +1,6 @@
 #include "data/money.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -39,6 +40,33 @@ std::optional<Money> Money::parse(const QString& text) {
         fraction *= 10;
     const std::int64_t units = whole * kScale + fraction;
     return fromUnits(negative ? -units : units);
+}
+
+std::optional<Money> Money::fromDecimalRounded(const QString& text) {
+    qsizetype point = text.indexOf(u'.');
+    if (point < 0)
+        point = text.size();
+    // The digits up to the fourth decimal parse exactly; the fifth decides the
+    // rounding, and any after it only need to be digits.
+    const qsizetype cut = std::min(text.size(), point + 5);
+    const QString head = text.first(cut);
+    const QString tail = text.mid(cut);
+    for (const QChar c : tail)
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    if (point == text.size() - 1 || (point < text.size() && head.endsWith(u'.')))
+        return std::nullopt;
+    std::optional<Money> value = parse(head);
+    if (!value || head.trimmed() != head)
+        return std::nullopt;
+    if (!tail.isEmpty() && tail.at(0) >= u'5') {
+        const std::int64_t step = text.startsWith(u'-') ? -1 : 1;
+        if ((step > 0 && value->m_units == std::numeric_limits<std::int64_t>::max()) ||
+            (step < 0 && value->m_units == std::numeric_limits<std::int64_t>::min()))
+            return std::nullopt;
+        value->m_units += step;
+    }
+    return value;
 }
 
 std::optional<Money> Money::fromDouble(double value) {

@@ -30,6 +30,12 @@ public:
     // amount too large to hold, gives nothing.
     static std::optional<Money> parse(const QString& text);
 
+    // Reads a plain decimal text of any length ("-1000.50005": an optional
+    // sign, digits, and "." with digits after it), rounded to four decimals
+    // with ties away from zero. Nothing for any other text, or an amount too
+    // large to hold.
+    static std::optional<Money> fromDecimalRounded(const QString& text);
+
     // Rounds a binary floating-point result (such as hours times rate) to four
     // decimals, ties away from zero. Gives nothing when it does not fit.
     static std::optional<Money> fromDouble(double value);
