@@ -1,0 +1,97 @@
+// Writing back a shown row only while it still holds what was shown.
+#include "data/connection.h"
+#include "data/rowguard.h"
+#include "data/signature.h"
+#include "testsupport.h"
+
+#include <QTest>
+
+using namespace quillory;
+using rowguard::Result;
+
+class RowGuardTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TempProgram> m_program;
+    Connection m_cn;
+
+private slots:
+    void init() {
+        m_program = std::make_unique<test::TempProgram>();
+        SetDatabaseSignature(m_program->databasePath(), 2);
+        m_program->sql(QStringLiteral("INSERT INTO tblcustomer (id,fname,lname,street,phone) "
+                                      "VALUES (7,'Ann','Ames','1 Main St',NULL)"));
+        QVERIFY(m_cn.open(m_program->databasePath()));
+    }
+    void cleanup() {
+        m_cn.close();
+        m_program.reset();
+    }
+
+    // Each row: what the window showed of the names, what another copy wrote
+    // meanwhile, and whether the phone change is written.
+    void aChangeIsWrittenOnlyOverWhatWasShown_data() {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QVariant>("shownStreet");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("street");
+        const QVariant street = QStringLiteral("1 Main St");
+        QTest::newRow("nobody else") << "" << street << int(Result::Written) << "1 Main St";
+        // Another copy changed a column this save does not write: kept.
+        QTest::newRow("other column changed") << "UPDATE tblcustomer SET street='9 Elm' WHERE id=7"
+                                              << QVariant() << int(Result::Written) << "9 Elm";
+        // It changed a column this save relies on: nothing written.
+        QTest::newRow("shown column changed") << "UPDATE tblcustomer SET street='9 Elm' WHERE id=7"
+                                              << street << int(Result::ChangedMeanwhile) << "9 Elm";
+        QTest::newRow("name changed only in letter case")
+            << "UPDATE tblcustomer SET lname='AMES' WHERE id=7" << QVariant()
+            << int(Result::ChangedMeanwhile) << "1 Main St";
+        // The row was deleted and its id given to someone new.
+        QTest::newRow("id reused") << "DELETE FROM tblcustomer WHERE id=7; INSERT INTO tblcustomer "
+                                      "(id,fname,lname,street) VALUES (7,'Bo','Bell','2 Oak')"
+                                   << QVariant() << int(Result::ChangedMeanwhile) << "2 Oak";
+    }
+    void aChangeIsWrittenOnlyOverWhatWasShown() {
+        QFETCH(QString, meanwhile);
+        QFETCH(QVariant, shownStreet);
+        QFETCH(int, result);
+        QFETCH(QString, street);
+        for (const QString& statement : meanwhile.split(u';', Qt::SkipEmptyParts))
+            m_program->sql(statement.trimmed());
+        QVariantMap shown{{QStringLiteral("fname"), QStringLiteral("Ann")},
+                          {QStringLiteral("lname"), QStringLiteral("Ames")},
+                          {QStringLiteral("phone"), QVariant()}};
+        if (shownStreet.isValid())
+            shown.insert(QStringLiteral("street"), shownStreet);
+        const Result got = rowguard::writeIfUnchanged(
+            m_cn, QStringLiteral("tblcustomer"), QStringLiteral("id"), 7, shown,
+            {{QStringLiteral("phone"), QStringLiteral("555-0101")}});
+        QCOMPARE(int(got), result);
+        QCOMPARE(m_program->scalar(QStringLiteral("SELECT street FROM tblcustomer WHERE id=7"))
+                     .toString(),
+                 street);
+        QCOMPARE(m_program
+                     ->scalar(QStringLiteral("SELECT count(*) FROM tblcustomer "
+                                             "WHERE phone='555-0101'"))
+                     .toInt(),
+                 result == int(Result::Written) ? 1 : 0);
+    }
+
+    void withNothingToWriteItOnlyChecks() {
+        const QVariantMap names{{QStringLiteral("lname"), QStringLiteral("Ames")}};
+        QCOMPARE(rowguard::writeIfUnchanged(m_cn, QStringLiteral("tblcustomer"),
+                                            QStringLiteral("id"), 7, names, {}),
+                 Result::Written);
+        QCOMPARE(rowguard::writeIfUnchanged(m_cn, QStringLiteral("tblcustomer"),
+                                            QStringLiteral("id"), 8, names, {}),
+                 Result::ChangedMeanwhile);
+        m_program->sql(QStringLiteral("DROP TABLE tblcustomer"));
+        QCOMPARE(rowguard::writeIfUnchanged(m_cn, QStringLiteral("tblcustomer"),
+                                            QStringLiteral("id"), 7, names, {}),
+                 Result::Failed);
+        QVERIFY(m_cn.lastError().isError());
+    }
+};
+
+QTEST_GUILESS_MAIN(RowGuardTest)
+#include "test_rowguard.moc"
