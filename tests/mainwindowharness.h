@@ -51,15 +51,22 @@ struct MainWindowHarness {
         return w;
     }
 
-    // Selects the customer list entry with this text, as a user's click does.
-    bool selectCustomer(const QString& entry) {
-        auto* list = get<QListWidget>("lstCustomer");
+    // Clicks the entry with this text in a list, as a user does: a mouse
+    // click in the middle of the entry's rectangle. False when there is no
+    // such entry.
+    bool clickEntry(const char* listName, const QString& entry) {
+        auto* list = get<QListWidget>(listName);
         const auto items = list->findItems(entry, Qt::MatchExactly);
-        if (items.isEmpty())
+        if (items.isEmpty() || !list->isEnabled())
             return false;
-        list->setCurrentItem(items.first());
+        list->scrollToItem(items.first());
+        const QRect rect = list->visualItemRect(items.first());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
         return true;
     }
+
+    // Clicks the customer list entry with this text.
+    bool selectCustomer(const QString& entry) { return clickEntry("lstCustomer", entry); }
 
     void addCustomer(int id, const QString& lname, const QString& fname = QStringLiteral("Ann")) {
         program.sql(QStringLiteral("INSERT INTO tblcustomer (id,fname,lname,street,city,prov,"

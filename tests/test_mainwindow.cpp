@@ -203,6 +203,34 @@ private slots:
         QCOMPARE(h.get<QPlainTextEdit>("txtCustMemo")->toPlainText(), QStringLiteral("NA"));
     }
 
+    // Every click shows the customer, the highlighted one included, and every
+    // entry reached with the arrow keys is shown in turn.
+    void clickingOrArrowingToAnEntryAlwaysShowsIt() {
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addCustomer(2, QStringLiteral("Bell"));
+        h.addCustomer(3, QStringLiteral("Cole"));
+        QVERIFY(h.start());
+        auto* list = h.get<QListWidget>("lstCustomer");
+        auto* id = h.get<QLineEdit>("txtCustId");
+        // The list has the focus; the first Down selects the first entry.
+        QCOMPARE(h.window->focusWidget(), list);
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(id->text(), QStringLiteral("1"));
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(id->text(), QStringLiteral("2"));
+        QTest::keyClick(list, Qt::Key_Up);
+        QCOMPARE(id->text(), QStringLiteral("1"));
+
+        QVERIFY(h.selectCustomer(QStringLiteral("Cole-3")));
+        QCOMPARE(id->text(), QStringLiteral("3"));
+        // Something empties the boxes while the entry stays highlighted.
+        h.window->ClearAllTextBoxes();
+        QVERIFY(h.selectCustomer(QStringLiteral("Cole-3")));
+        QCOMPARE(id->text(), QStringLiteral("3"));
+        QCOMPARE(h.get<QLineEdit>("txtCustLast")->text(), QStringLiteral("Cole"));
+    }
+
     void aCustomerWithoutInvoicesShowsAnEmptyBalance() {
         MainWindowHarness h;
         h.addCustomer(1, QStringLiteral("Ames"));

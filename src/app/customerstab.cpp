@@ -3,6 +3,7 @@
 #include "app/boxes.h"
 #include "app/customers.h"
 #include "app/frmMain.h"
+#include "app/listpicking.h"
 #include "data/customerstore.h"
 #include "errors/prompt.h"
 #include "ui_frmMain.h"
@@ -19,8 +20,7 @@ CustomersTab::CustomersTab(frmMain& window)
     ui.lstCustomer->setUniformItemSizes(true);
 
     connect(ui.cmdCustRefresh, &QPushButton::clicked, this, &CustomersTab::cmdCustRefresh_Click);
-    connect(ui.lstCustomer, &QListWidget::itemSelectionChanged, this,
-            &CustomersTab::lstCustomer_Click);
+    new EntryPicker(ui.lstCustomer, [this] { lstCustomer_Click(); });
     connect(ui.cmdCustNew, &QPushButton::clicked, this, &CustomersTab::cmdCustNew_Click);
     connect(ui.cmdCustEdit, &QPushButton::clicked, this, &CustomersTab::cmdCustEdit_Click);
     connect(ui.cmdCustSave, &QPushButton::clicked, this, &CustomersTab::cmdCustSave_Click);
