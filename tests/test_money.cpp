@@ -303,6 +303,30 @@ private slots:
                  QStringLiteral("06-Dec-2026 9:05:07"));
     }
 
+    // The general date: four-digit year, the time unless midnight, plain
+    // spaces where ICU has narrow ones.
+    void generalDateShowsTheTimeUnlessMidnight_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<QString>("text");
+        const QDate day(2026, 12, 6);
+        QTest::newRow("afternoon")
+            << "en_US" << QDateTime(day, QTime(13, 5, 7)) << "12/6/2026 1:05:07 PM";
+        QTest::newRow("midnight") << "en_US" << QDateTime(day, QTime(0, 0)) << "12/6/2026";
+        QTest::newRow("one second past")
+            << "en_US" << QDateTime(day, QTime(0, 0, 1)) << "12/6/2026 12:00:01 AM";
+        QTest::newRow("German") << "de_DE" << QDateTime(day, QTime(13, 5, 7))
+                                << "06.12.2026 13:05:07";
+    }
+    void generalDateShowsTheTimeUnlessMidnight() {
+        QFETCH(QString, locale);
+        QFETCH(QDateTime, when);
+        QFETCH(QString, text);
+        formats::setLocaleName(locale);
+        QCOMPARE(formats::generalDate(when), text);
+        formats::setLocaleName(QStringLiteral("en_US"));
+    }
+
     void storedDateTimeKeepsTheSecond() {
         const QDateTime when(QDate(2026, 12, 6), QTime(9, 5, 7));
         QCOMPARE(formats::storedDateTime(when), QStringLiteral("2026-12-06 09:05:07"));

@@ -1,6 +1,7 @@
 #include "data/formats.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <unicode/udat.h>
 #include <unicode/unum.h>
@@ -120,6 +121,67 @@ QString logDateTime(const QDateTime& when) {
     if (U_FAILURE(status))
         return when.toString(QStringLiteral("dd-MMM-yyyy H:mm:ss"));
     return fromUChars(buffer.data(), length);
+}
+
+namespace {
+
+// A date or time formatter of the locale. The short date of many locales has
+// a two-digit year; the general form shows all four.
+std::unique_ptr<UDateFormat, DateFormatCloser> openGeneralFormat(const QByteArray& locale,
+                                                                 bool time) {
+    static const std::u16string utc = u"Etc/UTC";
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UDateFormat, DateFormatCloser> format(
+        udat_open(time ? UDAT_MEDIUM : UDAT_NONE, time ? UDAT_NONE : UDAT_SHORT, locale.constData(),
+                  utc.data(), static_cast<int32_t>(utc.size()), nullptr, 0, &status));
+    if (U_FAILURE(status))
+        return {};
+    if (time)
+        return format;
+    std::array<UChar, 256> pattern{};
+    const int32_t length = udat_toPattern(format.get(), false, pattern.data(),
+                                          static_cast<int32_t>(pattern.size()), &status);
+    if (U_FAILURE(status))
+        return format;
+    QString text = fromUChars(pattern.data(), length);
+    static const QRegularExpression shortYear(QStringLiteral("(?<![y'])y{1,2}(?!y)"));
+    text.replace(shortYear, QStringLiteral("yyyy"));
+    udat_applyPattern(format.get(), false, reinterpret_cast<const UChar*>(text.utf16()),
+                      static_cast<int32_t>(text.size()));
+    return format;
+}
+
+QString formatWall(UDateFormat* format, const QDateTime& wall) {
+    std::array<UChar, 128> buffer{};
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length =
+        udat_format(format, static_cast<UDate>(wall.toMSecsSinceEpoch()), buffer.data(),
+                    static_cast<int32_t>(buffer.size()), nullptr, &status);
+    return U_FAILURE(status) ? QString() : fromUChars(buffer.data(), length);
+}
+
+} // namespace
+
+QString generalDate(const QDateTime& when) {
+    static QByteArray cachedLocale;
+    static std::unique_ptr<UDateFormat, DateFormatCloser> dateFormat;
+    static std::unique_ptr<UDateFormat, DateFormatCloser> timeFormat;
+    const QByteArray locale = icuLocale();
+    if (!dateFormat || !timeFormat || cachedLocale != locale) {
+        dateFormat = openGeneralFormat(locale, false);
+        timeFormat = openGeneralFormat(locale, true);
+        cachedLocale = locale;
+    }
+    const QDateTime local = when.toLocalTime();
+    if (!dateFormat || !timeFormat)
+        return local.toString(Qt::ISODate);
+    // As for the log: the local wall-clock time handed over as UTC.
+    const QDateTime wall(local.date(), local.time(), Qt::UTC);
+    QString text = formatWall(dateFormat.get(), wall);
+    if (local.time() != QTime(0, 0))
+        text += u' ' + formatWall(timeFormat.get(), wall);
+    text.replace(QChar(0x202F), u' ').replace(QChar(0x00A0), u' ');
+    return text;
 }
 
 QString storedDateTime(const QDateTime& when) {

@@ -30,6 +30,12 @@ QString shortestNumber(float value);
 // and seconds: "06-Dec-2026 9:05:07".
 QString logDateTime(const QDateTime& when);
 
+// The locale's general date form: the short date with a four-digit year, then
+// the time with seconds unless it is midnight. en_US: "12/6/2026 1:05:07 PM",
+// or "12/6/2026" at midnight. Narrow and no-break spaces of the locale data
+// are written as plain spaces, so that stored texts read the same everywhere.
+QString generalDate(const QDateTime& when);
+
 // How the database keeps a date-time: local time to the second.
 QString storedDateTime(const QDateTime& when);
 QDateTime fromStoredDateTime(const QString& text);
