@@ -101,6 +101,89 @@ std::optional<Money> Money::fromDouble(double value) {
     return fromUnits(negative ? -units : units);
 }
 
+namespace {
+
+// A float's shortest decimal form as digits times a power of ten. Its digits
+// number at most nine, so two of them multiply within 64 bits.
+struct ShortDecimal {
+    bool negative = false;
+    std::uint64_t digits = 0;
+    int exponent = 0;
+};
+
+std::optional<ShortDecimal> shortestDecimal(float value) {
+    if (!std::isfinite(value))
+        return std::nullopt;
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::scientific);
+    if (result.ec != std::errc())
+        return std::nullopt;
+    const std::string_view text(buffer.data(), result.ptr - buffer.data());
+    ShortDecimal d;
+    std::size_t i = 0;
+    if (text[i] == '-') {
+        d.negative = true;
+        ++i;
+    }
+    bool point = false;
+    for (; i < text.size() && text[i] != 'e'; ++i) {
+        if (text[i] == '.') {
+            point = true;
+            continue;
+        }
+        d.digits = d.digits * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        if (point)
+            --d.exponent;
+    }
+    int power = 0;
+    if (i < text.size()) {
+        const char* start = text.data() + i + 1;
+        if (*start == '+')
+            ++start;
+        std::from_chars(start, text.data() + text.size(), power);
+    }
+    d.exponent += power;
+    return d;
+}
+
+} // namespace
+
+std::optional<Money> Money::fromProduct(float a, float b) {
+    const std::optional<ShortDecimal> x = shortestDecimal(a);
+    const std::optional<ShortDecimal> y = shortestDecimal(b);
+    if (!x || !y)
+        return std::nullopt;
+    constexpr std::uint64_t kLargest = std::numeric_limits<std::int64_t>::max();
+    std::uint64_t units = x->digits * y->digits;
+    // The product in ten-thousandths is units * 10^shift.
+    int shift = x->exponent + y->exponent + 4;
+    if (units == 0)
+        return Money();
+    for (; shift > 0; --shift) {
+        if (units > kLargest / 10)
+            return std::nullopt;
+        units *= 10;
+    }
+    if (shift < 0) {
+        // The digits stay below 10^18, so a divisor of 10^19 or more leaves
+        // less than half a unit.
+        if (shift < -18)
+            return Money();
+        std::uint64_t divisor = 1;
+        for (; shift < 0; ++shift)
+            divisor *= 10;
+        const std::uint64_t remainder = units % divisor;
+        units /= divisor;
+        if (remainder >= divisor - remainder)
+            ++units;
+    }
+    if (units > kLargest)
+        return std::nullopt;
+    const auto signedUnits = static_cast<std::int64_t>(units);
+    return fromUnits(x->negative != y->negative ? -signedUnits : signedUnits);
+}
+
 std::optional<Money> Money::fromStored(const QVariant& value) {
     if (value.isNull())
         return std::nullopt;

@@ -40,6 +40,13 @@ public:
     // decimals, ties away from zero. Gives nothing when it does not fit.
     static std::optional<Money> fromDouble(double value);
 
+    // The exact product of two single-precision values as they read, that is
+    // of their shortest decimal forms (37.3f is 37.3, not 37.29999923...),
+    // rounded to four decimals with ties away from zero: 37.3 times 85.15 is
+    // 3176.095 exactly. Nothing for a value that is not finite or a product
+    // too large to hold.
+    static std::optional<Money> fromProduct(float a, float b);
+
     // The stored form of a money column: an integer count of ten-thousandths.
     // A null or non-integer value gives nothing.
     static std::optional<Money> fromStored(const QVariant& value);
