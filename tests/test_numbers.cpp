@@ -51,6 +51,11 @@ private slots:
                                                     << "";
         QTest::newRow("trailing junk") << us << "12abc"
                                        << "";
+        // Neither is an amount or a count, whatever ICU makes of them.
+        QTest::newRow("infinity") << us << "∞"
+                                  << "";
+        QTest::newRow("not a number") << us << "NaN"
+                                      << "";
         QTest::newRow("german grouping and comma") << "de_DE"
                                                    << "1.000,5"
                                                    << "1000.5";
