@@ -74,5 +74,7 @@ struct Context {
 
 // The subjects, each in a file of its own, run in this order by main().
 void benchCustomers(Context& context);
+// Answers the confirmations of Generate Invoice itself; other boxes go to `prompt`.
+void benchProjects(Context& context, CountingPrompt& prompt);
 
 } // namespace bench
