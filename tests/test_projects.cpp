@@ -64,6 +64,8 @@ private slots:
         MainWindowHarness h;
         ProjectSteps p{h};
         h.addCustomer(4, QStringLiteral("Ames"));
+        // Listed first: a lookup that ignored letter case would show it for "Roof".
+        h.addProject(6, 4, QStringLiteral("roof"), QStringLiteral("On Hold"));
         p.addProject(7, 4, QStringLiteral("Roof"), QStringLiteral("On Hold"), 42.5, 20.75);
         h.program.sql(QStringLiteral("UPDATE tblservices SET notes='line 1'||char(10)||'line 2', "
                                      "DateCreated='2026-12-01 00:00:00' WHERE id=7"));
