@@ -27,6 +27,12 @@ void invoiceNotFound() {
                 Buttons::Ok, Icon::None, kDataError);
 }
 
+// Also for an amount too large to add to what was paid.
+void notNumeric() {
+    showMessage(QStringLiteral("You must enter a numeric payment amount first. (Such as 45.72)"),
+                Buttons::Ok, Icon::None, kDataError);
+}
+
 } // namespace
 
 InvoicesTab::InvoicesTab(frmMain& window)
@@ -93,9 +99,7 @@ void InvoicesTab::cmdiPayment_Click() {
     const QString typed = ui.txtiPayment->text();
     const std::optional<Money> payment = payments::readPayment(typed);
     if (!payment) {
-        showMessage(QStringLiteral("You must enter a numeric payment amount first. (Such as "
-                                   "45.72)"),
-                    Buttons::Ok, Icon::None, kDataError);
+        notNumeric();
         return;
     }
     if (ui.txtiStatus->text() == u"1" &&
@@ -128,9 +132,7 @@ void InvoicesTab::cmdiPayment_Click() {
     const std::optional<Money> owingAfter =
         newPaid ? payments::owingAfter(*due, *newPaid) : std::nullopt;
     if (!owingAfter) {
-        showMessage(QStringLiteral("You must enter a numeric payment amount first. (Such as "
-                                   "45.72)"),
-                    Buttons::Ok, Icon::None, kDataError);
+        notNumeric();
         return;
     }
     if (showMessage(payments::confirmText(typed, *owingAfter), Buttons::YesNo, Icon::None,
