@@ -76,5 +76,6 @@ struct Context {
 void benchCustomers(Context& context);
 // Answers the confirmations of Generate Invoice itself; other boxes go to `prompt`.
 void benchProjects(Context& context, CountingPrompt& prompt);
+void benchInvoices(Context& context);
 
 } // namespace bench

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
     libicu-dev
     fonts-liberation2 fonts-dejavu-core
+    poppler-utils
 )
 
 missing=()

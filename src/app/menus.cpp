@@ -1,6 +1,7 @@
 // The menus of the main window. Each item's handler calls the module that does
 // the work; the window itself only passes on what that module needs.
 #include "app/frmMain.h"
+#include "options/frmOptions.h"
 #include "ui_frmMain.h"
 
 namespace quillory {
@@ -30,7 +31,9 @@ void frmMain::mnuOptionsData_Click() {}
 
 // --- Options: business information -----------------------------------------------
 
-void frmMain::mnuOptionsInfo_Click() {}
+void frmMain::mnuOptionsInfo_Click() {
+    frmOptions::showModal(this, m_db);
+}
 
 // --- Reports ---------------------------------------------------------------------
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+
+#include <optional>
 
 namespace Ui {
 class frmMain;
@@ -19,7 +22,18 @@ class InvoicesTab : public QObject {
 public:
     explicit InvoicesTab(frmMain& window);
 
+    void lstInvoices_Click();
+    void cmdiProceed_Click();
+    void cmdiPayment_Click();
+    void cmdiInvoiceEmail_Click();
+    void cmdiPrintInvoice_Click();
+
 private:
+    // The selected invoice entry (the invoice id), or the empty text.
+    QString selectedInvoiceEntry() const;
+    // The selected invoice's id; 0, which no invoice has, when there is none.
+    int selectedInvoiceId() const;
+
     frmMain& m_window;
     Ui::frmMain& ui;
     Database& m_db;

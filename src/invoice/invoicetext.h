@@ -1,0 +1,30 @@
+#pragma once
+
+#include "data/money.h"
+
+#include <QString>
+#include <QVariantMap>
+
+// The invoice document: one plain text, the same for e-mail and for paper,
+// made from the business options, the customer, the invoice and its project.
+namespace quillory::invoicetext {
+
+// An amount as the document and the payment messages write it: the exact
+// value without currency sign, grouping or trailing zero decimals, with the
+// locale's decimal separator ("1234.5", "100", "-50", "0").
+QString plainNumber(Money amount);
+
+// The four rows, each column (in lower case) -> value as stored.
+struct Rows {
+    QVariantMap options;  // tblbusoptions
+    QVariantMap customer; // tblcustomer
+    QVariantMap invoice;  // tblinvoice
+    QVariantMap project;  // tblservices (services_provided)
+};
+
+// The document's 21 lines, each ending in CR LF, TAB between the pieces that
+// the layout separates. A Null column contributes nothing; the labels and
+// separators around it are still written.
+QString composeInvoiceText(const Rows& rows);
+
+} // namespace quillory::invoicetext

@@ -1,0 +1,57 @@
+#include "invoice/payments.h"
+
+#include "data/formats.h"
+#include "data/numbers.h"
+#include "invoice/invoicetext.h"
+
+namespace quillory::payments {
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+}
+
+std::optional<Money> readPayment(const QString& typed) {
+    if (typed.isEmpty() || !numbers::isNumeric(typed))
+        return std::nullopt;
+    return numbers::localeMoney(typed);
+}
+
+QString historyAfter(const QVariant& history, const QDateTime& when, const QString& typed) {
+    return history.toString() + kCrLf + formats::generalDate(when) + QStringLiteral("($") + typed +
+           u')';
+}
+
+std::optional<Money> paidAfter(Money paid, Money payment) {
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(paid.units(), payment.units(), &sum))
+        return std::nullopt;
+    return Money::fromUnits(sum);
+}
+
+std::optional<Money> owingAfter(Money due, Money paid) {
+    std::int64_t difference = 0;
+    if (__builtin_sub_overflow(due.units(), paid.units(), &difference))
+        return std::nullopt;
+    return Money::fromUnits(difference);
+}
+
+int statusAfter(Money due, Money paid) {
+    return (due - paid).isZero() ? 1 : 0;
+}
+
+QString tooLargeText(const std::optional<Money>& balance) {
+    return QStringLiteral("Payment is larger than what is owing.") + kCrLf +
+           QStringLiteral("There is $") +
+           (balance ? invoicetext::plainNumber(*balance) : QString()) +
+           QStringLiteral(" owing on this invoice.") + kCrLf + kCrLf +
+           QStringLiteral("Please enter an amount equal to, or smaller than the invoice balance.");
+}
+
+QString confirmText(const QString& typed, Money balanceAfter) {
+    return QStringLiteral("Apply the payment of: $") + typed + QStringLiteral(" to this") +
+           QStringLiteral(" invoice?") + kCrLf + kCrLf +
+           QStringLiteral("This will make the invoice balance $") +
+           invoicetext::plainNumber(balanceAfter);
+}
+
+} // namespace quillory::payments

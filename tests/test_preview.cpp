@@ -1,0 +1,244 @@
+// The invoice preview: the window, its logo, the copy for e-mail and the
+// printed document.
+#include "app/printing.h"
+#include "invoiceharness.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
+
+using namespace quillory;
+using namespace quillory::test;
+
+namespace {
+
+// The document of invoice 1 as startWithInvoice() and addOptions() store it,
+// line by line, each line ending in CR LF.
+const QString kDocument =
+    QStringLiteral("Acme Repairs\r\n"
+                   "1 Shop Rd\r\nHalifax NS\t\tacme.example\r\n"
+                   "555-0100\t\tacme@example.com\r\n"
+                   "We fix it\r\n"
+                   "\r\n"
+                   "ISSUED TO:\r\n"
+                   "Ann Ames\r\n"
+                   "1 Main St, Halifax, NS, B3H, CA\r\n"
+                   "a@example.com // NA\r\n"
+                   "\r\n"
+                   "INVOICE DETAILS: \t\tProject ID: 0\tInvoice ID: 1\tStatus: OPEN\r\n"
+                   "Invoice Date: 12/1/2026 10:00:00 AM\r\n"
+                   "\r\n"
+                   "Project Description: \r\n"
+                   "\r\n"
+                   "\r\n"
+                   "Payment History: NA\r\n"
+                   "\r\n"
+                   "Amount Due: 100\tAmount Paid: 25\r\n"
+                   "\r\n"
+                   "CURRENT BALANCE: 75\r\n");
+
+// Opens the preview of invoice 1 with "Create Email Text" and runs `act` on
+// it while it is on screen.
+int openPreview(MainWindowHarness& h, const std::function<void(QWidget*)>& act) {
+    const WhenShown preview(QStringLiteral("frmInvoice"), act);
+    click(h.get<QPushButton>("cmdiInvoiceEmail"));
+    return preview.times();
+}
+
+void expectPrintConfirmation(MainWindowHarness& h, Prompt::Answer answer) {
+    h.prompt.expectMessage(QStringLiteral("Send the print job now?"), QStringLiteral("Confirm"),
+                           answer, Prompt::Buttons::OkCancel, Prompt::Icon::Information);
+}
+
+// The text of a PDF file, and its page count, as poppler reads them.
+QString pdfText(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    return p.waitForFinished(60000) ? QString::fromUtf8(p.readAllStandardOutput()) : QString();
+}
+
+int pdfPages(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), {path});
+    if (!p.waitForFinished(60000))
+        return -1;
+    const QString info = QString::fromUtf8(p.readAllStandardOutput());
+    const qsizetype at = info.indexOf(QStringLiteral("Pages:"));
+    return at < 0 ? -1 : info.mid(at + 6).section(u'\n', 0, 0).trimmed().toInt();
+}
+
+} // namespace
+
+class PreviewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { printing::setPrinterFactory({}); }
+
+    void thePreviewIsABorderlessCentredModalWindowWithItsButtonsInOrder() {
+        MainWindowHarness h;
+        addOptions(h);
+        QVERIFY(startWithInvoice(h, 1, 1000000, 250000, 0));
+        const int shown = openPreview(h, [&h](QWidget* window) {
+            QCOMPARE(window->windowTitle(), QStringLiteral("Invoice Preview"));
+            QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
+            QVERIFY(window->isModal());
+            QCOMPARE(window->parentWidget(), h.window.get());
+            QCOMPARE(window->size(), QSize(667, 743));
+            QCOMPARE(window->geometry().center(), window->screen()->geometry().center());
+            const auto* cancel = child<QPushButton>(window, "cmdCancel");
+            const auto* copy = child<QPushButton>(window, "cmdCopyText");
+            const auto* print = child<QPushButton>(window, "cmdPrint");
+            QVERIFY(cancel->x() < copy->x() && copy->x() < print->x());
+            QCOMPARE(copy->text(), QStringLiteral("Copy for &Email"));
+            // Esc and Enter do nothing of their own.
+            QTest::keyClick(window, Qt::Key_Escape);
+            QTest::keyClick(window, Qt::Key_Return);
+            QVERIFY(window->isVisible());
+            click(child<QPushButton>(window, "cmdCancel"));
+            QVERIFY(!window || !window->isVisible());
+        });
+        QCOMPARE(shown, 1);
+        QVERIFY(h.prompt.verifyAllShown());
+    }
+
+    void copyLeavesExactlyTheDocumentOnTheClipboardAsPlainText() {
+        MainWindowHarness h;
+        addOptions(h);
+        QVERIFY(startWithInvoice(h, 1, 1000000, 250000, 0));
+        auto* before = new QMimeData;
+        before->setHtml(QStringLiteral("<b>old</b>"));
+        QGuiApplication::clipboard()->setMimeData(before);
+        h.prompt.expectMessage(QStringLiteral("Invoice text has been copied to your clipboard."),
+                               QStringLiteral("Notice"));
+        bool closed = false;
+        openPreview(h, [&closed](QWidget* window) {
+            const QPointer<QWidget> alive = window;
+            click(child<QPushButton>(window, "cmdCopyText"));
+            closed = !alive || !alive->isVisible();
+        });
+        QVERIFY(closed);
+        QVERIFY(h.prompt.verifyAllShown());
+        const QMimeData* held = QGuiApplication::clipboard()->mimeData();
+        QCOMPARE(held->formats(), QStringList{QStringLiteral("text/plain")});
+        QCOMPARE(held->text().toUtf8(), kDocument.toUtf8());
+    }
+
+    // The whole document goes on paper, however long its payment history,
+    // with the logo and without the window's buttons.
+    void printingPutsTheWholeDocumentOnAsManyPagesAsItNeeds() {
+        MainWindowHarness h;
+        QImage logo(120, 40, QImage::Format_RGB32);
+        logo.fill(Qt::darkBlue);
+        const QString logoPath = h.program.file(QStringLiteral("logo.bmp"));
+        QVERIFY(logo.save(logoPath));
+        addOptions(h, logoPath);
+        QStringList history{QStringLiteral("NA")};
+        for (int i = 1; i <= 150; ++i)
+            history.append(QStringLiteral("11/%1/2026 10:00:00 AM($0.01)").arg(i % 28 + 1));
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addProject(0, 1, QStringLiteral("Roof"), QStringLiteral("Completed"));
+        h.addInvoice(1, 1, 1000000, 15000, 0);
+        h.program.sql(QStringLiteral("UPDATE tblinvoice SET paymentdates=?"),
+                      {history.join(QStringLiteral("\r\n"))});
+        QVERIFY(h.start() && h.selectCustomer(QStringLiteral("Ames-1")));
+        clickTab(h, 2);
+        QVERIFY(h.clickEntry("lstInvoices", QStringLiteral("1")));
+
+        const QString pdf = h.program.file(QStringLiteral("invoice.pdf"));
+        printing::setPrinterFactory([pdf] { return printing::pdfPrinter(pdf); });
+        expectPrintConfirmation(h, Prompt::Ok);
+        bool closed = false;
+        openPreview(h, [&closed](QWidget* window) {
+            const QPointer<QWidget> alive = window;
+            click(child<QPushButton>(window, "cmdPrint"));
+            closed = !alive || !alive->isVisible();
+        });
+        QVERIFY(closed);
+        QVERIFY(h.prompt.verifyAllShown());
+
+        const QString text = pdfText(pdf);
+        QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) read nothing");
+        for (const QString& piece :
+             {QStringLiteral("Acme Repairs"), QStringLiteral("ISSUED TO:"),
+              QStringLiteral("Payment History: NA"), QStringLiteral("11/2/2026 10:00:00 AM($0.01)"),
+              QStringLiteral("11/11/2026 10:00:00 AM($0.01)"),
+              QStringLiteral("CURRENT BALANCE: 98.5")})
+            QVERIFY2(text.contains(piece), qPrintable(piece));
+        QCOMPARE(text.count(QStringLiteral("($0.01)")), 150);
+        // Pieces that a TAB separates stay on one line.
+        QVERIFY(text.contains(QRegularExpression(QStringLiteral("Halifax NS +acme\\.example"))));
+        QVERIFY(text.contains(
+            QRegularExpression(QStringLiteral("Project ID: 0 +Invoice ID: 1 +Status: OPEN"))));
+        for (const QString& caption :
+             {QStringLiteral("Copy"), QStringLiteral("Print"), QStringLiteral("Cancel")})
+            QVERIFY2(!text.contains(caption), qPrintable(caption));
+        QVERIFY(pdfPages(pdf) > 1);
+        QVERIFY(readAll(pdf).contains("/Subtype /Image"));
+    }
+
+    void aCancelledOrFailedPrintKeepsThePreviewOpen() {
+        MainWindowHarness h;
+        addOptions(h);
+        QVERIFY(startWithInvoice(h, 1, 1000000, 250000, 0));
+        const QString nowhere = h.program.file(QStringLiteral("no/such/folder/invoice.pdf"));
+        printing::setPrinterFactory([nowhere] { return printing::pdfPrinter(nowhere); });
+        expectPrintConfirmation(h, Prompt::Cancel);
+        expectPrintConfirmation(h, Prompt::Ok);
+        h.prompt.expectMessage(QStringLiteral("The invoice could not be printed.  Please check "
+                                              "that a printer is set up and ready, then try "
+                                              "again."),
+                               QStringLiteral("Print"), Prompt::Ok, Prompt::Buttons::Ok,
+                               Prompt::Icon::Exclamation);
+        openPreview(h, [](QWidget* window) {
+            for (int attempt = 0; attempt < 2; ++attempt) {
+                click(child<QPushButton>(window, "cmdPrint"));
+                QVERIFY(window->isVisible());
+                QVERIFY(child<QPushButton>(window, "cmdPrint")->isVisible());
+            }
+            click(child<QPushButton>(window, "cmdCancel"));
+        });
+        QVERIFY(h.prompt.verifyAllShown());
+    }
+
+    // Each row: the stored logo path, and where the text then begins.
+    void theTextBeginsBelowTheLogo_data() {
+        QTest::addColumn<QString>("logo");
+        QTest::addColumn<int>("textTop");
+        QTest::newRow("empty path") << "" << 0;
+        QTest::newRow("NONE") << "NONE" << 0;
+        QTest::newRow("a picture 30 pixels high") << "logo.bmp" << 30;
+        QTest::newRow("a missing file leaves the empty band") << "missing.bmp" << 73;
+    }
+    void theTextBeginsBelowTheLogo() {
+        QFETCH(QString, logo);
+        QFETCH(int, textTop);
+        MainWindowHarness h;
+        QImage picture(50, 30, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(h.program.file(QStringLiteral("logo.bmp"))));
+        addOptions(h, logo.isEmpty() || logo == u"NONE" ? logo : h.program.file(logo));
+        QVERIFY(startWithInvoice(h, 1, 1000000, 250000, 0));
+        QCOMPARE(openPreview(h,
+                             [textTop](QWidget* window) {
+                                 const auto* text = child<QPlainTextEdit>(window, "rtfText");
+                                 QCOMPARE(text->y(), textTop);
+                                 // The text area ends 85 twips above the bottom.
+                                 QCOMPARE(text->y() + text->height(), 743 - 6);
+                                 QCOMPARE(child<QLabel>(window, "imgLogo")->isVisible(),
+                                          textTop > 0);
+                             }),
+                 1);
+        QVERIFY(h.prompt.verifyAllShown());
+    }
+};
+
+QTEST_MAIN(PreviewTest)
+#include "test_preview.moc"
