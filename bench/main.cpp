@@ -121,6 +121,7 @@ int main(int argc, char** argv) {
 
         Context context{options, db, window};
         benchCustomers(context);
+        benchReports(context);
         failures += context.failures;
         figure("memory_after_load", mib(currentMemoryBytes()), "MiB");
 

@@ -1,6 +1,7 @@
 // The menus of the main window. Each item's handler calls the module that does
 // the work; the window itself only passes on what that module needs.
 #include "app/frmMain.h"
+#include "reports/reports.h"
 #include "ui_frmMain.h"
 
 namespace quillory {
@@ -34,11 +35,17 @@ void frmMain::mnuOptionsInfo_Click() {}
 
 // --- Reports ---------------------------------------------------------------------
 
-void frmMain::mnuRepCustSum_Click() {}
+void frmMain::mnuRepCustSum_Click() {
+    reports::PrintCustomerSummaryReport(m_db);
+}
 
-void frmMain::mnuRepSelCustOpenInv_Click() {}
+void frmMain::mnuRepSelCustOpenInv_Click() {
+    reports::PrintCustomerOpenInvoicesReport(m_db, selectedCustomerId());
+}
 
-void frmMain::mnuRepAnnualRep_Click() {}
+void frmMain::mnuRepAnnualRep_Click() {
+    reports::PrintInvoiceTotalsReport(m_db);
+}
 
 // --- Help ------------------------------------------------------------------------
 
