@@ -75,5 +75,6 @@ struct Context {
 // The subjects, each in a file of its own, run in this order by main().
 void benchCustomers(Context& context);
 void benchReports(Context& context);
+void benchCompaction(Context& context);
 
 } // namespace bench

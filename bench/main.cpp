@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
         Context context{options, db, window};
         benchCustomers(context);
         benchReports(context);
+        benchCompaction(context);
         failures += context.failures;
         figure("memory_after_load", mib(currentMemoryBytes()), "MiB");
 

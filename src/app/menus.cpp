@@ -1,8 +1,14 @@
 // The menus of the main window. Each item's handler calls the module that does
 // the work; the window itself only passes on what that module needs.
 #include "app/frmMain.h"
+#include "data/compact.h"
 #include "reports/reports.h"
 #include "ui_frmMain.h"
+
+#include <QApplication>
+#include <QProgressDialog>
+
+#include <memory>
 
 namespace quillory {
 
@@ -27,7 +33,32 @@ void frmMain::mnuFileExit_Click() {
 
 // --- Options: compaction ---------------------------------------------------------
 
-void frmMain::mnuOptionsData_Click() {}
+void frmMain::mnuOptionsData_Click() {
+    // A large database takes seconds: a busy cursor and the step under way.
+    std::unique_ptr<QProgressDialog> dialog;
+    const auto progress = [this, &dialog](std::optional<compaction::Step> step) {
+        if (!step) {
+            if (dialog)
+                QApplication::restoreOverrideCursor();
+            dialog.reset();
+            return;
+        }
+        if (!dialog) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            dialog = std::make_unique<QProgressDialog>(this);
+            dialog->setObjectName(QStringLiteral("dlgCompactProgress"));
+            dialog->setWindowTitle(QStringLiteral("Compact Database"));
+            dialog->setCancelButton(nullptr);
+            dialog->setWindowModality(Qt::ApplicationModal);
+            dialog->setMinimumDuration(0);
+            dialog->setRange(0, static_cast<int>(compaction::Step::Replace) + 1);
+        }
+        dialog->setLabelText(compaction::stepText(*step));
+        dialog->setValue(static_cast<int>(*step));
+    };
+    if (!compaction::compactDatabaseInUse(m_db, progress))
+        close();
+}
 
 // --- Options: business information -----------------------------------------------
 

@@ -3,6 +3,8 @@
 #include <QFontMetricsF>
 #include <QPaintDevice>
 
+#include <vector>
+
 namespace quillory::reports {
 
 namespace {
@@ -26,17 +28,39 @@ QFont toQFont(const PrintFont& font) {
 
 struct QtFontMeasure::Metrics {
     Metrics(const PrintFont& font, const QPaintDevice* device)
-        : fm(toQFont(font), device), dpiX(device->logicalDpiX()), dpiY(device->logicalDpiY()) {}
+        : fm(toQFont(font), device), dpiX(device->logicalDpiX()), dpiY(device->logicalDpiY()),
+          advances(kSimpleEnd, -1.0) {}
+
+    // Latin letters, digits and signs stand side by side without shaping, so
+    // their widths add up; the reports measure hundreds of thousands of
+    // names, and shaping each would take seconds. Kerning moves a letter by
+    // a hair at most, which the gap between columns absorbs.
+    static constexpr char16_t kSimpleEnd = 0x0300;
+    double width(const QString& text) {
+        double sum = 0;
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u >= kSimpleEnd)
+                return fm.horizontalAdvance(text);
+            double& advance = advances[u];
+            if (advance < 0)
+                advance = fm.horizontalAdvance(c);
+            sum += advance;
+        }
+        return sum;
+    }
+
     QFontMetricsF fm;
     double dpiX;
     double dpiY;
+    std::vector<double> advances;
 };
 
 QtFontMeasure::QtFontMeasure(const QPaintDevice* device) : m_device(device) {}
 
 QtFontMeasure::~QtFontMeasure() = default;
 
-const QtFontMeasure::Metrics& QtFontMeasure::metrics(const PrintFont& font) const {
+QtFontMeasure::Metrics& QtFontMeasure::metrics(const PrintFont& font) const {
     auto it = m_metrics.constFind(font);
     if (it == m_metrics.constEnd())
         it = m_metrics.insert(font, std::make_shared<Metrics>(font, m_device));
@@ -49,8 +73,8 @@ double QtFontMeasure::lineHeight(const PrintFont& font) const {
 }
 
 double QtFontMeasure::textWidth(const PrintFont& font, const QString& text) const {
-    const Metrics& m = metrics(font);
-    return m.fm.horizontalAdvance(text) / m.dpiX;
+    Metrics& m = metrics(font);
+    return m.width(text) / m.dpiX;
 }
 
 // --- PrintLayout -----------------------------------------------------------------

@@ -50,7 +50,7 @@ public:
 
 private:
     struct Metrics;
-    const Metrics& metrics(const PrintFont& font) const;
+    Metrics& metrics(const PrintFont& font) const;
     const QPaintDevice* m_device;
     mutable QHash<PrintFont, std::shared_ptr<Metrics>> m_metrics;
 };

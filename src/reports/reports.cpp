@@ -104,11 +104,12 @@ QString fitted(const PrintLayout& layout, const QString& text, double width) {
         return clean;
     // The longest beginning that fits with the ellipsis after it.
     const QString ellipsis(QChar(0x2026));
+    const double room = width - measure.textWidth(font, ellipsis);
     qsizetype low = 0;
     qsizetype high = clean.size();
     while (low < high) {
         const qsizetype mid = (low + high + 1) / 2;
-        if (measure.textWidth(font, clean.left(mid) + ellipsis) <= width)
+        if (measure.textWidth(font, clean.left(mid)) <= room)
             low = mid;
         else
             high = mid - 1;
@@ -125,27 +126,28 @@ LayoutResult layOutInvoiceTotals(Connection& cn, PrintLayout& layout) {
                          QStringLiteral("Paid"), QStringLiteral("Balance")},
                         {0, 2, 4, 5, 6});
     bool any = false;
-    const bool ok = reportstore::forEachCustomer(cn, [&](const reportstore::CustomerLine& c) {
-        any = true;
-        cell(layout, 0, 2, c.fname);
-        cell(layout, 2, 4, c.lname);
-        amountCell(layout, 4, c.sums.due);
-        amountCell(layout, 5, c.sums.paid);
-        amountCell(layout, 6, c.sums.balance(), true);
-    });
+    reportstore::Sums totals;
+    const bool ok = reportstore::forEachCustomer(
+        cn,
+        [&](const reportstore::CustomerLine& c) {
+            any = true;
+            cell(layout, 0, 2, c.fname);
+            cell(layout, 2, 4, c.lname);
+            amountCell(layout, 4, c.sums.due);
+            amountCell(layout, 5, c.sums.paid);
+            amountCell(layout, 6, c.sums.balance(), true);
+        },
+        &totals);
     if (!ok)
         return failed(cn);
     if (!any)
         return {LayoutResult::NoCustomers, {}};
     layout.printLineBreak();
     layout.printLineBreak();
-    const std::optional<reportstore::Sums> totals = reportstore::invoiceSums(cn);
-    if (!totals)
-        return failed(cn);
-    layout.print(QStringLiteral("TOTAL DUE: ") + amount(totals->due));
+    layout.print(QStringLiteral("TOTAL DUE: ") + amount(totals.due));
     layout.printLineBreak();
     layout.setBold(true);
-    layout.print(QStringLiteral("TOTAL PAID: ") + amount(totals->paid));
+    layout.print(QStringLiteral("TOTAL PAID: ") + amount(totals.paid));
     layout.setBold(false);
     layout.printLineBreak();
     layout.print(printedOn());

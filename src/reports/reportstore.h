@@ -28,7 +28,10 @@ struct CustomerLine {
 };
 
 // Every customer in the order of its id, with the sums of its invoices.
-bool forEachCustomer(Connection& cn, const std::function<void(const CustomerLine&)>& onCustomer);
+// `allInvoices`, when given, receives the sums of all invoices, those whose
+// customer no longer exists included.
+bool forEachCustomer(Connection& cn, const std::function<void(const CustomerLine&)>& onCustomer,
+                     Sums* allInvoices = nullptr);
 
 // The sums of all invoices, or of one customer's.
 std::optional<Sums> invoiceSums(Connection& cn, std::optional<int> customerId = {});
