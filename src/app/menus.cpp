@@ -2,6 +2,8 @@
 // the work; the window itself only passes on what that module needs.
 #include "app/frmMain.h"
 #include "data/compact.h"
+#include "help/frmAbout.h"
+#include "help/help.h"
 #include "reports/reports.h"
 #include "ui_frmMain.h"
 
@@ -80,10 +82,16 @@ void frmMain::mnuRepAnnualRep_Click() {
 
 // --- Help ------------------------------------------------------------------------
 
-void frmMain::mnuHelpManual_Click() {}
+void frmMain::mnuHelpManual_Click() {
+    help::openManual();
+}
 
-void frmMain::mnuHelpWebsite_Click() {}
+void frmMain::mnuHelpWebsite_Click() {
+    help::ShellOpen(help::website());
+}
 
-void frmMain::mnuHelpAbout_Click() {}
+void frmMain::mnuHelpAbout_Click() {
+    frmAbout::showFor(this);
+}
 
 } // namespace quillory
