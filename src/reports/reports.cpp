@@ -7,6 +7,8 @@
 #include "reports/reportpainter.h"
 #include "reports/reportstore.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QPrinter>
 
 namespace quillory::reports {
@@ -67,6 +69,21 @@ void showFailure(const Error& error) {
     showMessage(QString::number(error.number) + QStringLiteral("\r\n") + error.description);
 }
 
+// A busy cursor while a long list is laid out and printed.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { done(); }
+    void done() {
+        if (m_busy)
+            QGuiApplication::restoreOverrideCursor();
+        m_busy = false;
+    }
+
+private:
+    bool m_busy = true;
+};
+
 // Prints one report: the layout is made in full before anything goes to the
 // printer, so that a failure on the way discards the whole job.
 void printReport(const QString& title, const std::function<LayoutResult(PrintLayout&)>& layOut) {
@@ -75,11 +92,13 @@ void printReport(const QString& title, const std::function<LayoutResult(PrintLay
         showFailure(problem);
         return;
     }
+    BusyCursor busy;
     const QtFontMeasure measure(printer.get());
     PrintLayout layout(measure, printableInches(*printer));
     const LayoutResult result = layOut(layout);
     if (result.outcome != LayoutResult::Ready) {
         layout.killDoc();
+        busy.done();
         if (result.outcome == LayoutResult::NoCustomers)
             showMessage(QStringLiteral("No customer records to summarize and print."),
                         Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Data Error"));
@@ -87,7 +106,9 @@ void printReport(const QString& title, const std::function<LayoutResult(PrintLay
             showFailure(result.error);
         return;
     }
-    if (const Error error = printDocument(layout.endDoc(title), *printer); error.isError())
+    const Error error = printDocument(layout.endDoc(title), *printer);
+    busy.done();
+    if (error.isError())
         showFailure(error);
 }
 
