@@ -394,21 +394,36 @@ private slots:
         QCOMPARE(pdfLines(pdf), expected);
     }
 
-    void aPrinterThatCannotBeginDiscardsTheJobAndSaysWhy_data() {
+    void aPrinterThatCannotPrintDiscardsTheJobAndSaysWhy_data() {
         QTest::addColumn<QString>("action");
-        QTest::newRow("invoice totals") << "mnuRepAnnualRep";
-        QTest::newRow("customer summary") << "mnuRepCustSum";
-        QTest::newRow("selected customer") << "mnuRepSelCustOpenInv";
+        QTest::addColumn<bool>("printerSetUp");
+        for (const bool setUp : {true, false}) {
+            const char* how = setUp ? "cannot begin" : "none set up";
+            QTest::addRow("invoice totals, %s", how) << "mnuRepAnnualRep" << setUp;
+            QTest::addRow("customer summary, %s", how) << "mnuRepCustSum" << setUp;
+            QTest::addRow("selected customer, %s", how) << "mnuRepSelCustOpenInv" << setUp;
+        }
     }
-    void aPrinterThatCannotBeginDiscardsTheJobAndSaysWhy() {
+    void aPrinterThatCannotPrintDiscardsTheJobAndSaysWhy() {
         QFETCH(QString, action);
+        QFETCH(bool, printerSetUp);
         MainWindowHarness h;
         h.addCustomer(1, "Smith");
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer("Smith-1"));
+        // A file in a folder that does not exist cannot be begun; a PDF
+        // printer without a file is what Qt gives when no printer is set up.
         const QString pdf = h.program.file("no such folder/report.pdf");
-        printing::setPrinterFactory([pdf] { return printing::pdfPrinter(pdf); });
-        h.prompt.expectMessage("482\r\nPrinter error: cannot start printing on \"" + pdf + "\".",
+        printing::setPrinterFactory([pdf, printerSetUp] {
+            if (printerSetUp)
+                return printing::pdfPrinter(pdf);
+            auto none = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            none->setOutputFormat(QPrinter::PdfFormat);
+            return none;
+        });
+        h.prompt.expectMessage(printerSetUp ? "482\r\nPrinter error: cannot start printing on \"" +
+                                                  pdf + "\"."
+                                            : "482\r\nPrinter error: no default printer is set up.",
                                "Quillory");
         h.get<QAction>(qPrintable(action))->trigger();
         QVERIFY(h.prompt.verifyAllShown());
@@ -418,7 +433,10 @@ private slots:
     // The open-invoices report discards its job on a failure too, rather than
     // sending what it had printed so far.
     void aDatabaseFailureDiscardsTheJobAndSaysWhy_data() {
-        aPrinterThatCannotBeginDiscardsTheJobAndSaysWhy_data();
+        QTest::addColumn<QString>("action");
+        QTest::newRow("invoice totals") << "mnuRepAnnualRep";
+        QTest::newRow("customer summary") << "mnuRepCustSum";
+        QTest::newRow("selected customer") << "mnuRepSelCustOpenInv";
     }
     void aDatabaseFailureDiscardsTheJobAndSaysWhy() {
         QFETCH(QString, action);
