@@ -7,6 +7,7 @@
 #include "mainwindowharness.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -105,6 +106,25 @@ private slots:
         h.window->close();
         QCOMPARE(test::header(h.program.databasePath()), signature::kMarker);
         QCOMPARE(h.rows(), rows);
+    }
+
+    void theDatabaseNamedInNetworkPathIsTheOneCompacted() {
+        Books h;
+        const QString shared = h.program.file("shared/books.mdb");
+        QVERIFY(QDir().mkpath(h.program.file("shared")));
+        QVERIFY(QFile::rename(h.program.databasePath(), shared));
+        QVERIFY(test::writeAll(h.program.file("NetworkPath.sfe"), shared.toUtf8() + "\r\n"));
+        QVERIFY(h.start());
+        QCOMPARE(h.db.databasePath(), shared);
+        const QByteArray before = readAll(shared);
+        h.expectQuestion();
+        h.prompt.expectMessage(kCompleted, "Notice");
+        h.run();
+        QVERIFY(h.prompt.verifyAllShown());
+        QCOMPARE(readAll(compaction::backupPath()), before);
+        QVERIFY(QFileInfo(shared).size() < before.size() / 2);
+        QCOMPARE(test::scalarOn(shared, "SELECT lname FROM tblcustomer WHERE id=3"),
+                 QVariant("O'Hara"));
     }
 
     void aSecondCompactionReplacesTheBackup() {
