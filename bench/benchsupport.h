@@ -77,5 +77,7 @@ void benchCustomers(Context& context);
 // Answers the confirmations of Generate Invoice itself; other boxes go to `prompt`.
 void benchProjects(Context& context, CountingPrompt& prompt);
 void benchInvoices(Context& context);
+void benchReports(Context& context);
+void benchCompaction(Context& context);
 
 } // namespace bench

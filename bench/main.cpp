@@ -123,6 +123,8 @@ int main(int argc, char** argv) {
         benchCustomers(context);
         benchProjects(context, prompt);
         benchInvoices(context);
+        benchReports(context);
+        benchCompaction(context);
         failures += context.failures;
         figure("memory_after_load", mib(currentMemoryBytes()), "MiB");
 

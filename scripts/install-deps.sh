@@ -8,7 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
     libicu-dev
     fonts-liberation2 fonts-dejavu-core
-    poppler-utils
+    # the user manual (guide.pdf) and reading printed reports back in tests
+    ruby-asciidoctor-pdf poppler-utils
 )
 
 missing=()

@@ -1,8 +1,17 @@
 // The menus of the main window. Each item's handler calls the module that does
 // the work; the window itself only passes on what that module needs.
 #include "app/frmMain.h"
+#include "data/compact.h"
+#include "help/frmAbout.h"
+#include "help/help.h"
 #include "options/frmOptions.h"
+#include "reports/reports.h"
 #include "ui_frmMain.h"
+
+#include <QApplication>
+#include <QProgressDialog>
+
+#include <memory>
 
 namespace quillory {
 
@@ -27,7 +36,32 @@ void frmMain::mnuFileExit_Click() {
 
 // --- Options: compaction ---------------------------------------------------------
 
-void frmMain::mnuOptionsData_Click() {}
+void frmMain::mnuOptionsData_Click() {
+    // A large database takes seconds: a busy cursor and the step under way.
+    std::unique_ptr<QProgressDialog> dialog;
+    const auto progress = [this, &dialog](std::optional<compaction::Step> step) {
+        if (!step) {
+            if (dialog)
+                QApplication::restoreOverrideCursor();
+            dialog.reset();
+            return;
+        }
+        if (!dialog) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            dialog = std::make_unique<QProgressDialog>(this);
+            dialog->setObjectName(QStringLiteral("dlgCompactProgress"));
+            dialog->setWindowTitle(QStringLiteral("Compact Database"));
+            dialog->setCancelButton(nullptr);
+            dialog->setWindowModality(Qt::ApplicationModal);
+            dialog->setMinimumDuration(0);
+            dialog->setRange(0, static_cast<int>(compaction::Step::Replace) + 1);
+        }
+        dialog->setLabelText(compaction::stepText(*step));
+        dialog->setValue(static_cast<int>(*step));
+    };
+    if (!compaction::compactDatabaseInUse(m_db, progress))
+        close();
+}
 
 // --- Options: business information -----------------------------------------------
 
@@ -37,18 +71,30 @@ void frmMain::mnuOptionsInfo_Click() {
 
 // --- Reports ---------------------------------------------------------------------
 
-void frmMain::mnuRepCustSum_Click() {}
+void frmMain::mnuRepCustSum_Click() {
+    reports::PrintCustomerSummaryReport(m_db);
+}
 
-void frmMain::mnuRepSelCustOpenInv_Click() {}
+void frmMain::mnuRepSelCustOpenInv_Click() {
+    reports::PrintCustomerOpenInvoicesReport(m_db, selectedCustomerId());
+}
 
-void frmMain::mnuRepAnnualRep_Click() {}
+void frmMain::mnuRepAnnualRep_Click() {
+    reports::PrintInvoiceTotalsReport(m_db);
+}
 
 // --- Help ------------------------------------------------------------------------
 
-void frmMain::mnuHelpManual_Click() {}
+void frmMain::mnuHelpManual_Click() {
+    help::openManual();
+}
 
-void frmMain::mnuHelpWebsite_Click() {}
+void frmMain::mnuHelpWebsite_Click() {
+    help::ShellOpen(help::website());
+}
 
-void frmMain::mnuHelpAbout_Click() {}
+void frmMain::mnuHelpAbout_Click() {
+    frmAbout::showFor(this);
+}
 
 } // namespace quillory

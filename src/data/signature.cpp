@@ -105,4 +105,25 @@ void DatabaseUseLock::release() {
     m_fd = -1;
 }
 
+bool DatabaseUseLock::acquireExclusive(const QString& path) {
+    release();
+    m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    if (m_fd < 0)
+        return false;
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kUseLockOffset;
+    lock.l_len = 1;
+    int rc;
+    do {
+        rc = fcntl(m_fd, F_OFD_SETLK, &lock);
+    } while (rc == -1 && errno == EINTR);
+    if (rc != 0) {
+        release();
+        return false;
+    }
+    return true;
+}
+
 } // namespace quillory

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QFont>
+#include <QHash>
+#include <QSizeF>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+#include <optional>
+
+class QPaintDevice;
+
+// The printer as the reports use it, without a printer: a font, a current
+// position in inches from the top-left of the printable area, Print that ends
+// the line or stays on it, automatic new pages, and a job that is either sent
+// whole (EndDoc) or discarded (KillDoc). What it produces is a list of
+// positioned text runs per page, which a painter then draws.
+namespace quillory::reports {
+
+struct PrintFont {
+    QString family;
+    double pointSize = 0;
+    bool bold = false;
+
+    bool operator==(const PrintFont&) const = default;
+};
+size_t qHash(const PrintFont& font, size_t seed = 0);
+// The Qt font for a printer font; a family the system lacks ("Sans Serif")
+// is found through the platform's font substitution.
+QFont toQFont(const PrintFont& font);
+
+// How much room text takes, in inches.
+class FontMeasure {
+public:
+    virtual ~FontMeasure() = default;
+    // The distance from one line to the next.
+    virtual double lineHeight(const PrintFont& font) const = 0;
+    virtual double textWidth(const PrintFont& font, const QString& text) const = 0;
+};
+
+// Measures with Qt's font metrics on a paint device (the printer itself, or
+// any device with the printer's resolution).
+class QtFontMeasure : public FontMeasure {
+public:
+    explicit QtFontMeasure(const QPaintDevice* device);
+    ~QtFontMeasure() override;
+    double lineHeight(const PrintFont& font) const override;
+    double textWidth(const PrintFont& font, const QString& text) const override;
+
+private:
+    struct Metrics;
+    Metrics& metrics(const PrintFont& font) const;
+    const QPaintDevice* m_device;
+    mutable QHash<PrintFont, std::shared_ptr<Metrics>> m_metrics;
+};
+
+// One piece of text at its place: x and y in inches from the top-left of the
+// printable area, y being the top of its line.
+struct TextRun {
+    double x = 0;
+    double y = 0;
+    QString text;
+    int font = 0; // index into PrintedDocument::fonts
+};
+
+struct PrintedPage {
+    QVector<TextRun> runs;
+};
+
+// A finished print job.
+struct PrintedDocument {
+    QString title;
+    QVector<PrintFont> fonts;
+    QVector<PrintedPage> pages;
+
+    bool isEmpty() const { return pages.isEmpty(); }
+};
+
+class PrintLayout {
+public:
+    // `printable` is the printable area of the page, in inches.
+    PrintLayout(const FontMeasure& measure, QSizeF printable);
+
+    void setFontName(const QString& family);
+    void setFontSize(double points);
+    void setBold(bool bold);
+    const PrintFont& font() const { return m_font; }
+    const FontMeasure& measure() const { return m_measure; }
+    QSizeF printable() const { return m_printable; }
+
+    void setCurrentX(double inches);
+    double currentX() const;
+    double currentY() const { return m_y; }
+    int currentPage() const { return m_page; }
+
+    // Prints `text` at the current position. With `endLine` the next output
+    // goes to the start of the next line; without it, it stays on this line
+    // right after the text. A CR LF inside the text starts a new line at the
+    // left edge. A line that would pass the bottom of the page goes to the top
+    // of a new page.
+    void print(const QString& text, bool endLine = true);
+    void printStaying(const QString& text) { print(text, false); }
+    // Prints CR LF as a complete line: the output moves down two lines.
+    void printLineBreak();
+
+    // Discards everything printed so far (KillDoc).
+    void killDoc();
+    // Hands over the job and starts a new, empty one (EndDoc). Pages that
+    // received no text are not part of it.
+    PrintedDocument endDoc(const QString& title = {});
+
+private:
+    void placeLine(const QString& text);
+    void nextLine();
+    int fontIndex();
+
+    const FontMeasure& m_measure;
+    QSizeF m_printable;
+    PrintFont m_font;
+    int m_fontIndex = -1;
+    double m_x = 0;
+    double m_y = 0;
+    int m_page = 0;
+    // After a staying Print the current x lies right after that text, which
+    // is measured only when someone needs that x.
+    std::optional<TextRun> m_stayedAfter;
+    PrintedDocument m_document;
+};
+
+} // namespace quillory::reports

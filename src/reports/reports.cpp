@@ -1,0 +1,247 @@
+#include "reports/reports.h"
+
+#include "app/printing.h"
+#include "data/environment.h"
+#include "data/formats.h"
+#include "errors/prompt.h"
+#include "reports/reportpainter.h"
+#include "reports/reportstore.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPrinter>
+
+namespace quillory::reports {
+
+namespace {
+
+const QString kFontName = QStringLiteral("Sans Serif");
+constexpr double kTitleSize = 14;
+constexpr double kBodySize = 11;
+constexpr double kTitleX = 2.62;
+// Room kept free between a text column and the next one.
+constexpr double kColumnGap = 0.08;
+
+QString amount(const std::optional<Money>& value) {
+    return value ? formats::currency(*value) : QString();
+}
+
+QString printedOn() {
+    return QStringLiteral("Printed On: ") + formats::generalDate(environment::now());
+}
+
+// Text in a column that ends where the next column begins.
+void cell(PrintLayout& layout, double x, double nextX, const QString& text) {
+    layout.setCurrentX(x);
+    layout.printStaying(fitted(layout, text, nextX - x - kColumnGap));
+}
+
+void amountCell(PrintLayout& layout, double x, const std::optional<Money>& value,
+                bool endLine = false) {
+    layout.setCurrentX(x);
+    layout.print(amount(value), endLine);
+}
+
+// Steps 2 to 5 of both customer lists: the title, the notice and the headings.
+void customerListHeading(PrintLayout& layout, const QString& title, const QStringList& headings,
+                         const QList<double>& positions) {
+    layout.setFontName(kFontName);
+    layout.setFontSize(kTitleSize);
+    layout.setBold(false);
+    layout.setCurrentX(kTitleX);
+    layout.print(title);
+    layout.printLineBreak();
+    layout.setFontSize(kBodySize);
+    layout.setCurrentX(kTitleX);
+    layout.print(QStringLiteral("CONFIDENTIAL INFORMATION"));
+    layout.printLineBreak();
+    for (qsizetype i = 0; i < headings.size(); ++i) {
+        layout.setCurrentX(positions.at(i));
+        layout.print(headings.at(i), i + 1 == headings.size());
+    }
+}
+
+LayoutResult failed(const Connection& cn) {
+    return {LayoutResult::Failed, cn.lastError()};
+}
+
+void showFailure(const Error& error) {
+    showMessage(QString::number(error.number) + QStringLiteral("\r\n") + error.description);
+}
+
+// A busy cursor while a long list is laid out and printed.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { done(); }
+    void done() {
+        if (m_busy)
+            QGuiApplication::restoreOverrideCursor();
+        m_busy = false;
+    }
+
+private:
+    bool m_busy = true;
+};
+
+// Prints one report: the layout is made in full before anything goes to the
+// printer, so that a failure on the way discards the whole job.
+void printReport(const QString& title, const std::function<LayoutResult(PrintLayout&)>& layOut) {
+    const std::unique_ptr<QPrinter> printer = printing::defaultPrinter();
+    if (const Error problem = printerProblem(*printer); problem.isError()) {
+        showFailure(problem);
+        return;
+    }
+    BusyCursor busy;
+    const QtFontMeasure measure(printer.get());
+    PrintLayout layout(measure, printableInches(*printer));
+    const LayoutResult result = layOut(layout);
+    if (result.outcome != LayoutResult::Ready) {
+        layout.killDoc();
+        busy.done();
+        if (result.outcome == LayoutResult::NoCustomers)
+            showMessage(QStringLiteral("No customer records to summarize and print."),
+                        Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Data Error"));
+        else
+            showFailure(result.error);
+        return;
+    }
+    const Error error = printDocument(layout.endDoc(title), *printer);
+    busy.done();
+    if (error.isError())
+        showFailure(error);
+}
+
+} // namespace
+
+QString fitted(const PrintLayout& layout, const QString& text, double width) {
+    QString clean = text;
+    for (QChar& c : clean)
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    const FontMeasure& measure = layout.measure();
+    const PrintFont& font = layout.font();
+    if (measure.textWidth(font, clean) <= width)
+        return clean;
+    // The longest beginning that fits with the ellipsis after it.
+    const QString ellipsis(QChar(0x2026));
+    const double room = width - measure.textWidth(font, ellipsis);
+    qsizetype low = 0;
+    qsizetype high = clean.size();
+    while (low < high) {
+        const qsizetype mid = (low + high + 1) / 2;
+        if (measure.textWidth(font, clean.left(mid)) <= room)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    // Never end on half of a surrogate pair.
+    if (low > 0 && clean.at(low - 1).isHighSurrogate())
+        --low;
+    return clean.left(low) + ellipsis;
+}
+
+LayoutResult layOutInvoiceTotals(Connection& cn, PrintLayout& layout) {
+    customerListHeading(layout, QStringLiteral("Invoice Totals"),
+                        {QStringLiteral("First"), QStringLiteral("Last"), QStringLiteral("Owing"),
+                         QStringLiteral("Paid"), QStringLiteral("Balance")},
+                        {0, 2, 4, 5, 6});
+    bool any = false;
+    reportstore::Sums totals;
+    const bool ok = reportstore::forEachCustomer(
+        cn,
+        [&](const reportstore::CustomerLine& c) {
+            any = true;
+            cell(layout, 0, 2, c.fname);
+            cell(layout, 2, 4, c.lname);
+            amountCell(layout, 4, c.sums.due);
+            amountCell(layout, 5, c.sums.paid);
+            amountCell(layout, 6, c.sums.balance(), true);
+        },
+        &totals);
+    if (!ok)
+        return failed(cn);
+    if (!any)
+        return {LayoutResult::NoCustomers, {}};
+    layout.printLineBreak();
+    layout.printLineBreak();
+    layout.print(QStringLiteral("TOTAL DUE: ") + amount(totals.due));
+    layout.printLineBreak();
+    layout.setBold(true);
+    layout.print(QStringLiteral("TOTAL PAID: ") + amount(totals.paid));
+    layout.setBold(false);
+    layout.printLineBreak();
+    layout.print(printedOn());
+    return {};
+}
+
+LayoutResult layOutCustomerSummary(Connection& cn, PrintLayout& layout) {
+    customerListHeading(layout, QStringLiteral("Customer Summary List"),
+                        {QStringLiteral("First"), QStringLiteral("Last"), QStringLiteral("Email"),
+                         QStringLiteral("Balance")},
+                        {0, 2, 4, 6});
+    bool any = false;
+    const bool ok = reportstore::forEachCustomer(cn, [&](const reportstore::CustomerLine& c) {
+        any = true;
+        cell(layout, 0, 2, c.fname);
+        cell(layout, 2, 4, c.lname);
+        cell(layout, 4, 6, c.email1);
+        amountCell(layout, 6, c.sums.balance(), true);
+    });
+    if (!ok)
+        return failed(cn);
+    if (!any)
+        return {LayoutResult::NoCustomers, {}};
+    layout.printLineBreak();
+    layout.print(printedOn());
+    return {};
+}
+
+LayoutResult layOutCustomerOpenInvoices(Connection& cn, PrintLayout& layout, int customerId) {
+    layout.setFontName(kFontName);
+    layout.setFontSize(kTitleSize);
+    layout.printLineBreak();
+    layout.setBold(false);
+    layout.setCurrentX(kTitleX);
+    layout.print(QStringLiteral("Open Invoices for Customer: ") + QString::number(customerId));
+    layout.printLineBreak();
+    layout.printLineBreak();
+    layout.setFontSize(kBodySize);
+    layout.print(QStringLiteral("CONFIDENTIAL INFORMATION"));
+    layout.printLineBreak();
+    layout.printLineBreak();
+    const std::optional<reportstore::Sums> sums = reportstore::invoiceSums(cn, customerId);
+    if (!sums)
+        return failed(cn);
+    layout.print(QStringLiteral("Account Balance: ") + amount(sums->balance()));
+    layout.printLineBreak();
+    const std::optional<qint64> open = reportstore::openInvoiceCount(cn, customerId);
+    if (!open)
+        return failed(cn);
+    layout.print(QStringLiteral("Open Invoices: ") + QString::number(*open));
+    layout.printLineBreak();
+    layout.printLineBreak();
+    layout.print(printedOn());
+    return {};
+}
+
+void PrintInvoiceTotalsReport(Database& db) {
+    printReport(QStringLiteral("Invoice Totals"),
+                [&db](PrintLayout& layout) { return layOutInvoiceTotals(db.cnMain, layout); });
+}
+
+void PrintCustomerSummaryReport(Database& db) {
+    printReport(QStringLiteral("Customer Summary List"),
+                [&db](PrintLayout& layout) { return layOutCustomerSummary(db.cnMain, layout); });
+}
+
+void PrintCustomerOpenInvoicesReport(Database& db, std::optional<int> id) {
+    if (!id)
+        return;
+    printReport(QStringLiteral("Open Invoices for Customer ") + QString::number(*id),
+                [&db, id](PrintLayout& layout) {
+                    return layOutCustomerOpenInvoices(db.cnMain, layout, *id);
+                });
+}
+
+} // namespace quillory::reports
