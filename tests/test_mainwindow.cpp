@@ -95,12 +95,26 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
     }
 
-    void unreadableOptionsStillAskButHaveNothingToCompareWith() {
+    // Options that cannot be read have no answers to check a login against:
+    // nobody gets in, and the reason is logged.
+    void unreadableOptionsLetNobodyInAndAreLogged_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("table missing") << "DROP TABLE tblbusoptions";
+        QTest::newRow("column missing")
+            << "ALTER TABLE tblbusoptions RENAME COLUMN uselogin TO uselogon";
+    }
+    void unreadableOptionsLetNobodyInAndAreLogged() {
+        QFETCH(QString, damage);
         MainWindowHarness h;
-        h.program.sql(QStringLiteral("DROP TABLE tblbusoptions"));
-        h.expectLogin(QStringLiteral("anyone"), QStringLiteral("anything"));
-        QVERIFY(h.start());
+        h.program.sql(damage);
+        h.prompt.expectMessageTitled(QStringLiteral("ERROR"));
+        QVERIFY(!h.start());
         QVERIFY(h.prompt.verifyAllShown());
+        QVERIFY(!h.window->isVisible());
+        QCOMPARE(header(h.program.databasePath()), signature::kMarker);
+        const QByteArray log = test::readAll(h.program.file(QStringLiteral("ErrLog.err")));
+        QCOMPARE(log.count("\r\n"), 1);
+        QVERIFY2(log.contains("tblbusoptions") || log.contains("uselogin"), log.constData());
     }
 
     // --- The window after loading ------------------------------------------------

@@ -5,6 +5,7 @@
 #include "app/customerstab.h"
 #include "app/projectstab.h"
 #include "data/loginsettings.h"
+#include "errors/handleerror.h"
 #include "errors/prompt.h"
 #include "invoice/invoicestab.h"
 #include "ui_frmMain.h"
@@ -41,6 +42,12 @@ frmMain::~frmMain() {
 
 bool frmMain::runLogin() {
     const LoginSettings login = readLoginSettings(m_db.cnMain);
+    // Settings that cannot be read have nothing to check the answers
+    // against: nobody gets in, and the reason goes to the error log.
+    if (!login.readable) {
+        HandleError(login.error);
+        return false;
+    }
     if (!login.asks)
         return true;
     const QString user = askInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"))
