@@ -23,6 +23,7 @@ namespace quillory {
 frmMain::frmMain(Database& db, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::frmMain>()), m_db(db) {
     ui->setupUi(this);
+    boxes::limitCharacters(this);
     ui->cmdCustRefresh->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -81,8 +82,6 @@ bool frmMain::Form_Load() {
     m_customers->fillCustomerList();
     ui->lblTotal->setText(QStringLiteral("Total Owing: "));
     ui->lblOpenDays->setText(QStringLiteral("Days open: "));
-    ui->lblTotal->adjustSize();
-    ui->lblOpenDays->adjustSize();
     return true;
 }
 
