@@ -8,6 +8,11 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
     libicu-dev
     fonts-liberation2 fonts-dejavu-core
+    # the window's font, and the keyboard library Qt's configure looks for
+    fonts-crosextra-carlito libxkbcommon-dev
+    # a display without a screen, for running the program headless and for
+    # the test of a lost display
+    xvfb xauth
 )
 
 missing=()
