@@ -24,7 +24,7 @@ bool isPairAt(QStringView text, qsizetype i) {
 class CharacterLimit : public QValidator {
 public:
     CharacterLimit(QLineEdit* box, int limit)
-        : QValidator(box), m_limit(limit), m_before(characterCount(box->text())) {
+        : QValidator(box), m_box(box), m_limit(limit), m_before(characterCount(box->text())) {
         // The count before each edit: a longer text the program set may stay.
         connect(box, &QLineEdit::textChanged, this,
                 [this](const QString& text) { m_before = characterCount(text); });
@@ -33,6 +33,10 @@ public:
     int limit() const { return m_limit; }
 
     State validate(QString& input, int& pos) const override {
+        // Qt validates the texts the program sets too; only the user's
+        // edits, which leave the box modified, are held to the limit.
+        if (!m_box->isModified())
+            return Acceptable;
         qsizetype excess = characterCount(input) - std::max<qsizetype>(m_limit, m_before);
         while (excess > 0 && pos > 0) {
             const int width = pos >= 2 && isPairAt(input, pos - 2) ? 2 : 1;
@@ -44,6 +48,7 @@ public:
     }
 
 private:
+    const QLineEdit* m_box;
     int m_limit;
     qsizetype m_before;
 };
