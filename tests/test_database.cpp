@@ -12,9 +12,17 @@
 #include <QFile>
 #include <QTest>
 
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
 using namespace quillory;
 using test::header;
 using test::readAll;
+using test::useLocksOn;
 using test::writeAll;
 
 namespace {
@@ -32,6 +40,27 @@ const QString kMaintenanceText = QStringLiteral(
     "An error occurred during database maintenance routines.  If problems persist the next "
     "time you open this software, please check the Help System for guidance and support on "
     "restoring a backup copy.");
+
+// Lets the process write no byte into any file while it lives, as a full
+// disk does: a write fails with EFBIG instead of raising SIGXFSZ.
+class NoRoomToWrite {
+public:
+    NoRoomToWrite() {
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_limit);
+        rlimit none = m_limit;
+        none.rlim_cur = 0;
+        setrlimit(RLIMIT_FSIZE, &none);
+    }
+    ~NoRoomToWrite() {
+        setrlimit(RLIMIT_FSIZE, &m_limit);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_limit = {};
+    void (*m_handler)(int) = nullptr;
+};
 
 } // namespace
 
@@ -70,11 +99,44 @@ private slots:
             << QString::fromUtf8("/srv/\u65e5\u672c/records.mdb");
         QTest::newRow("empty file") << QByteArray() << "";
         QTest::newRow("empty line") << QByteArray("\r\n/srv/records.mdb\r\n") << "";
+        QTest::newRow("doubled quote inside quotes")
+            << QByteArray("\"/srv/The \"\"Best\"\" Co/records.mdb\"\r\n")
+            << "/srv/The \"Best\" Co/records.mdb";
+        QTest::newRow("an open quote ends with the line")
+            << QByteArray("\"/srv/a\r\nb\"\r\n") << "/srv/a";
+        QTest::newRow("no more of a line than a path can be")
+            << QByteArray(10'000'000, 'a') << QString(16 * 1024, u'a');
     }
     void theFirstFieldOfNetworkPath() {
         QFETCH(QByteArray, text);
         QFETCH(QString, field);
         QCOMPARE(readFirstField(text), field);
+    }
+
+    // What the program writes reads back as the same path; a plain path is
+    // written as it stands.
+    void aWrittenPathReadsBackWhole_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("quoted");
+        QTest::newRow("plain") << "/opt/quillory/records.mdb" << false;
+        QTest::newRow("blanks inside") << "/opt/my programs/records.mdb" << false;
+        QTest::newRow("a comma") << "/opt/Smith, Co/quillory/records.mdb" << true;
+        QTest::newRow("a quote") << "/opt/The \"Best\" Co/records.mdb" << true;
+        QTest::newRow("a comma and a quote") << "/opt/\"A\", B/records.mdb" << true;
+        QTest::newRow("a leading blank") << " opt/records.mdb" << true;
+        QTest::newRow("a trailing blank") << "/opt/x /records.mdb " << false;
+        QTest::newRow("non-Latin letters")
+            << QString::fromUtf8("/opt/\u65e5\u672c, \u00e9/r.mdb") << true;
+    }
+    void aWrittenPathReadsBackWhole() {
+        QFETCH(QString, path);
+        QFETCH(bool, quoted);
+        const QByteArray line = networkPathLine(path);
+        QVERIFY(line.endsWith("\r\n"));
+        QCOMPARE(line.startsWith('"'), quoted);
+        if (!quoted)
+            QCOMPARE(line, (path + QStringLiteral("\r\n")).toUtf8());
+        QCOMPARE(readFirstField(line), path);
     }
 
     // --- Opening --------------------------------------------------------------------
@@ -104,6 +166,83 @@ private slots:
         QCOMPARE(again.strDataPath, program.dir() + QStringLiteral("/records.mdb"));
         QVERIFY(prompt.verifyAllShown());
         QVERIFY(!QFile::exists(program.file(QStringLiteral("ErrLog.err"))));
+    }
+
+    void aProgramFolderWithACommaStartsAgainAndAgain() {
+        test::TempProgram program(true, QStringLiteral("Smith, Co"));
+        test::ScriptedPrompt prompt;
+        for (int start = 1; start <= 2; ++start) {
+            Database db;
+            QVERIFY2(db.OpenDatabase(), qPrintable(QStringLiteral("start %1").arg(start)));
+            QCOMPARE(db.databasePath(), program.databasePath());
+            db.CloseDatabase();
+        }
+        QCOMPARE(readAll(program.file(QStringLiteral("NetworkPath.sfe"))),
+                 (u'"' + program.databasePath() + QStringLiteral("\"\r\n")).toUtf8());
+        QVERIFY(prompt.verifyAllShown());
+    }
+
+    // A full disk at the first start: nothing half written stays behind, the
+    // failure is reported, and the next start writes the file.
+    void aNetworkPathThatCannotBeWrittenIsReportedAndLeavesNoFile() {
+        test::TempProgram program;
+        test::ScriptedPrompt prompt;
+        prompt.expectMessageTitled(QStringLiteral("ERROR"));
+        prompt.expectMessage(kInitFailed, QStringLiteral("Quillory"));
+        {
+            const NoRoomToWrite full;
+            Database db;
+            QVERIFY(!db.OpenDatabase());
+        }
+        QVERIFY(prompt.verifyAllShown());
+        QVERIFY2(prompt.shown().first().text.contains(QStringLiteral("\r\n61:\r\nCannot write ")),
+                 qPrintable(prompt.shown().first().text));
+        QStringList files = QDir(program.dir()).entryList(QDir::Files | QDir::Hidden);
+        files.removeAll(QStringLiteral("ErrLog.err"));
+        QCOMPARE(files, QStringList{QStringLiteral("records.mdb")});
+        QCOMPARE(header(program.databasePath()), signature::kMarker);
+
+        Database db;
+        QVERIFY(db.OpenDatabase());
+        QCOMPARE(readAll(program.file(QStringLiteral("NetworkPath.sfe"))),
+                 networkPathLine(program.databasePath()));
+    }
+
+    // Started from another folder holding a database of the same relative
+    // name, the program still opens the one beside itself.
+    void aRelativeNetworkPathIsTakenFromTheProgramDirectory() {
+        test::TempProgram program(false);
+        test::ScriptedPrompt prompt;
+        QTemporaryDir elsewhere;
+        for (const QString& base : {program.dir(), elsewhere.path()}) {
+            QVERIFY(QDir(base).mkpath(QStringLiteral("data")));
+            QVERIFY(createDatabaseFile(base + QStringLiteral("/data/office.mdb")));
+        }
+        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")), "data/office.mdb\r\n"));
+        const QString current = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        Database db;
+        const bool opened = db.OpenDatabase();
+        QDir::setCurrent(current);
+        QVERIFY(opened);
+        QCOMPARE(db.strDataPath, QStringLiteral("data/office.mdb"));
+        QCOMPARE(db.databasePath(), program.dir() + QStringLiteral("/data/office.mdb"));
+        QCOMPARE(header(db.databasePath()), signature::kPlain);
+        QCOMPARE(header(elsewhere.filePath(QStringLiteral("data/office.mdb"))), signature::kMarker);
+        QVERIFY(prompt.verifyAllShown());
+    }
+
+    void aNetworkPathWithAnEndlessFirstLineFailsAtOnce() {
+        test::TempProgram program;
+        test::ScriptedPrompt prompt;
+        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
+                         QByteArray(10'000'000, '/') + "\r\n"));
+        prompt.expectMessageTitled(QStringLiteral("File not found"));
+        prompt.expectMessage(kInitFailed, QStringLiteral("Quillory"));
+        Database db;
+        QVERIFY(!db.OpenDatabase());
+        QVERIFY(prompt.verifyAllShown());
+        QVERIFY(prompt.shown().first().text.size() < 1000);
     }
 
     void aNetworkPathNamingAnotherDatabaseUsesItAndLeavesTheProgramDirectoryAlone() {
@@ -396,6 +535,95 @@ private slots:
         }
         QCOMPARE(header(path), signature::kPlain);
         first.CloseDatabase();
+        QCOMPARE(header(path), signature::kMarker);
+        QVERIFY(prompt.verifyAllShown());
+    }
+
+    // The lock itself, two copies' worth in one process.
+    void twoLocksOnOneFileTellTheLastOneApart() {
+        test::TempProgram program;
+        const QString path = program.databasePath();
+        DatabaseUseLock first;
+        DatabaseUseLock second;
+        QVERIFY(first.acquire(path));
+        QVERIFY(second.acquire(path));
+        QCOMPARE(useLocksOn(path), QStringList({"READ", "READ"}));
+        QVERIFY(!first.releaseAndTryLast());
+        first.release();
+        QVERIFY(second.releaseAndTryLast());
+        QCOMPARE(useLocksOn(path), QStringList{"WRITE"});
+        second.release();
+        QCOMPARE(useLocksOn(path), QStringList{});
+    }
+
+    // A copy that starts while the last one writes the marker waits for that
+    // write, then finds the marker to restore.
+    void aCopyStartingWhileTheMarkerIsWrittenWaitsForIt() {
+        test::TempProgram program;
+        const QString path = program.databasePath();
+        QCOMPARE(writeSignature(path, 2), SignatureResult::Written);
+        DatabaseUseLock closing;
+        QVERIFY(closing.acquire(path));
+        QVERIFY(closing.releaseAndTryLast());
+
+        DatabaseUseLock starting;
+        std::atomic<bool> started{false};
+        std::thread starter([&] {
+            starting.acquire(path);
+            started = true;
+        });
+        // Waiting shows in the kernel's lock table.
+        const bool waited = QTest::qWaitFor(
+            [&] { return useLocksOn(path).contains(QStringLiteral("-> READ")); }, 20000);
+        const bool startedEarly = started;
+        const SignatureResult marked = writeSignature(path, 1);
+        closing.release();
+        starter.join();
+        QVERIFY(waited);
+        QVERIFY(!startedEarly);
+        QCOMPARE(marked, SignatureResult::Written);
+        QVERIFY(starting.isHeld());
+        QCOMPARE(useLocksOn(path), QStringList{"READ"});
+        QCOMPARE(header(path), signature::kMarker);
+    }
+
+    // A box at close (here: the marker cannot be written) shows only after
+    // the lock is given up, so that a copy starting meanwhile does not wait.
+    void theMaintenanceBoxAtCloseShowsWithoutHoldingTheLock() {
+        test::TempProgram program;
+        test::ScriptedPrompt prompt;
+        Database db;
+        QVERIFY(db.OpenDatabase());
+        const QString moved = program.file(QStringLiteral("moved.mdb"));
+        QVERIFY(QFile::rename(program.databasePath(), moved));
+        QVERIFY(QDir().mkpath(program.databasePath()));
+        QStringList locksWhileShown{QStringLiteral("not shown")};
+        prompt.expectMessage(kMaintenanceText, QStringLiteral("Quillory"));
+        prompt.whileShown([&] { locksWhileShown = useLocksOn(moved); });
+        db.CloseDatabase();
+        QVERIFY(prompt.verifyAllShown());
+        QCOMPARE(locksWhileShown, QStringList{});
+    }
+
+    // Where the file system refuses advisory locks, each copy starts anyway
+    // and marks at close as the only copy would; the log tells it once.
+    void aFileSystemRefusingLocksStillStartsAndMarksAtClose() {
+        test::TempProgram program;
+        test::ScriptedPrompt prompt;
+        const QString path = program.databasePath();
+        DatabaseUseLock::simulateRefusingFileSystem(true);
+        Database first;
+        Database second;
+        const bool opened = first.OpenDatabase() && second.OpenDatabase();
+        DatabaseUseLock::simulateRefusingFileSystem(false);
+        QVERIFY(opened);
+        QCOMPARE(header(path), signature::kPlain);
+        const QByteArray log = readAll(program.file(QStringLiteral("ErrLog.err")));
+        QCOMPARE(log.count("\r\n"), 1);
+        QVERIFY2(log.contains("refused the lock"), log.constData());
+        first.CloseDatabase();
+        QCOMPARE(header(path), signature::kMarker);
+        second.CloseDatabase();
         QCOMPARE(header(path), signature::kMarker);
         QVERIFY(prompt.verifyAllShown());
     }
