@@ -1,67 +1,13 @@
 // Adding, changing and deleting customers through the main window's buttons.
-#include "mainwindowharness.h"
+#include "customerediting.h"
 
-#include <QClipboard>
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTabWidget>
 
 using namespace quillory;
-using test::MainWindowHarness;
+using namespace quillory::test;
 
 namespace {
-
-const QString kDataError = QStringLiteral("Data Error");
-const QString kMissing = QStringLiteral("Please enter information about this customer.");
-const QString kSelectFirst =
-    QStringLiteral("Please select a customer from the list before editing.");
-const QString kChanged = QStringLiteral("This customer was changed by another user since it was "
-                                        "shown. Select it again to see the change.");
-const QString kNotFound = QStringLiteral("Customer record not found.");
-
-// The 13 editable customer boxes, in the order Save checks them.
-const char* const kBoxes[] = {
-    "txtCustFirst",   "txtCustLast",         "txtCustStreet", "txtCustCity",   "txtCustProv",
-    "txtCustCountry", "txtCustPcode",        "txtCustEmail1", "txtCustEmail2", "txtCustPhone",
-    "txtCustCell",    "txtCustContactNotes", "txtCustMemo"};
-
-void type(QWidget* box, const QString& text) {
-    if (auto* line = qobject_cast<QLineEdit*>(box)) {
-        line->clear();
-        QTest::keyClicks(line, text);
-    } else {
-        qobject_cast<QPlainTextEdit*>(box)->setPlainText(text);
-    }
-}
-
-// Types the required boxes of a customer, leaving the optional ones empty.
-void typeRequired(MainWindowHarness& h, const QString& last = QStringLiteral("Ames")) {
-    type(h.get<QWidget>("txtCustFirst"), QStringLiteral("Ann"));
-    type(h.get<QWidget>("txtCustLast"), last);
-    type(h.get<QWidget>("txtCustStreet"), QStringLiteral("1 Main St"));
-    type(h.get<QWidget>("txtCustCity"), QStringLiteral("Halifax"));
-    type(h.get<QWidget>("txtCustProv"), QStringLiteral("NS"));
-    type(h.get<QWidget>("txtCustPcode"), QStringLiteral("B3H 1A1"));
-    type(h.get<QWidget>("txtCustEmail1"), QStringLiteral("ann@example.com"));
-}
-
-void click(MainWindowHarness& h, const char* button) {
-    h.get<QPushButton>(button)->click();
-}
-
-// Answers the three delete questions: Yes, Yes, then `third`.
-void expectDeleteQuestions(MainWindowHarness& h, Prompt::Answer third = Prompt::Yes) {
-    h.prompt.expectMessage(QStringLiteral("Delete the selected customer?"),
-                           QStringLiteral("Delete?"), Prompt::Yes, Prompt::Buttons::YesNo);
-    h.prompt.expectMessage(QStringLiteral("This will delete all invoices and projects for "
-                                          "this customer.  Proceed?"),
-                           QStringLiteral("Confirm"), Prompt::Yes, Prompt::Buttons::YesNo);
-    h.prompt.expectMessage(QStringLiteral("Confirm delete selected customer?"),
-                           QStringLiteral("Confirm"), third, Prompt::Buttons::YesNo);
-}
 
 // The controls of the customer group that are usable: buttons, list and tabs
 // enabled, Delete shown, boxes open for typing.
@@ -86,21 +32,6 @@ QString usableControls(MainWindowHarness& h) {
     if (!h.get<QPlainTextEdit>("txtCustMemo")->isReadOnly())
         usable.append(QStringLiteral("memo"));
     return usable.join(u' ');
-}
-
-// Sends one key event per character, as a keyboard or an input method does:
-// a character outside the BMP arrives whole, as two UTF-16 units.
-void typeCharacters(QWidget* box, const QString& text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype width = text.at(i).isHighSurrogate() ? 2 : 1;
-        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, text.mid(i, width), Qt::NoModifier);
-        i += width - 1;
-    }
-}
-
-bool inEditState(MainWindowHarness& h) {
-    return h.get<QPushButton>("cmdCustSave")->isEnabled() &&
-           !h.get<QLineEdit>("txtCustFirst")->isReadOnly();
 }
 
 } // namespace
@@ -252,47 +183,6 @@ private slots:
                  next);
     }
 
-    // Limits count characters: typing stops at the limit, and a character
-    // is never split in two.
-    void typingStopsAtTheLimitWithoutSplittingACharacter_data() {
-        const QString emoji = QString::fromUtf8("\U0001F600");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("pasted");
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("51 letters") << QString(51, u'a') << false << QString(50, u'a');
-        QTest::newRow("49 letters and an emoji")
-            << QString(49, u'a') + emoji << false << QString(49, u'a') + emoji;
-        QTest::newRow("50 letters and an emoji")
-            << QString(50, u'a') + emoji << false << QString(50, u'a');
-        QTest::newRow("50 emoji and a letter")
-            << emoji.repeated(50) + u'b' << false << emoji.repeated(50);
-        QTest::newRow("60 letters pasted") << QString(60, u'c') << true << QString(50, u'c');
-        QTest::newRow("49 letters and an emoji pasted")
-            << QString(49, u'c') + emoji + u'c' << true << QString(49, u'c') + emoji;
-    }
-    void typingStopsAtTheLimitWithoutSplittingACharacter() {
-        QFETCH(QString, typed);
-        QFETCH(bool, pasted);
-        QFETCH(QString, stored);
-        MainWindowHarness h;
-        QVERIFY(h.start());
-        click(h, "cmdCustNew");
-        typeRequired(h);
-        auto* first = h.get<QLineEdit>("txtCustFirst");
-        first->clear();
-        if (pasted) {
-            QGuiApplication::clipboard()->setText(typed);
-            QTest::keyClick(first, Qt::Key_V, Qt::ControlModifier);
-        } else {
-            typeCharacters(first, typed);
-        }
-        QCOMPARE(first->text(), stored);
-        click(h, "cmdCustSave");
-        QVERIFY(h.prompt.verifyAllShown());
-        QCOMPARE(h.program.scalar(QStringLiteral("SELECT fname FROM tblcustomer")).toString(),
-                 stored);
-    }
-
     void aFailedInsertIsReportedAndKeepsWhatWasTyped() {
         MainWindowHarness h;
         h.program.sql(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tblcustomer "
@@ -442,94 +332,6 @@ private slots:
         QCOMPARE(usableControls(h), usable);
     }
 
-    // Two copies of the program on one file: a Save writes only what its user
-    // changed, and only over what its view showed.
-    void aSaveNeverWritesOverAnotherCopysChange_data() {
-        QTest::addColumn<QStringList>("otherCopy");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("stored"); // street/phone/lname afterwards
-        QTest::newRow("the other changed the street")
-            << QStringList{"UPDATE tblcustomer SET street='9 Elm' WHERE id=1"} << QString()
-            << "9 Elm/555/Ames";
-        QTest::newRow("both changed the phone")
-            << QStringList{"UPDATE tblcustomer SET phone='111' WHERE id=1"} << kChanged
-            << "1 Main St/111/Ames";
-        QTest::newRow("the other renamed the customer")
-            << QStringList{"UPDATE tblcustomer SET lname='Bell' WHERE id=1"} << kChanged
-            << "1 Main St/NA/Bell";
-        QTest::newRow("the other put a new customer under the id")
-            << QStringList{"DELETE FROM tblcustomer WHERE id=1",
-                           "INSERT INTO tblcustomer (id,fname,lname,street,phone) "
-                           "VALUES (1,'Cy','Cole','2 Oak','222')"}
-            << kChanged << "2 Oak/222/Cole";
-        QTest::newRow("the other deleted the customer")
-            << QStringList{"DELETE FROM tblcustomer WHERE id=1"} << kNotFound << "";
-    }
-    void aSaveNeverWritesOverAnotherCopysChange() {
-        QFETCH(QStringList, otherCopy);
-        QFETCH(QString, message);
-        QFETCH(QString, stored);
-        MainWindowHarness h;
-        h.addCustomer(1, QStringLiteral("Ames"));
-        QVERIFY(h.start());
-        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
-        click(h, "cmdCustEdit");
-        type(h.get<QWidget>("txtCustPhone"), QStringLiteral("555"));
-        for (const QString& statement : otherCopy)
-            h.program.sql(statement);
-        if (!message.isEmpty())
-            h.prompt.expectMessage(message, kDataError);
-        click(h, "cmdCustSave");
-        QVERIFY(h.prompt.verifyAllShown());
-        QCOMPARE(inEditState(h), !message.isEmpty());
-        if (!message.isEmpty())
-            QCOMPARE(h.get<QLineEdit>("txtCustPhone")->text(), QStringLiteral("555"));
-        QCOMPARE(h.program
-                     .scalar(QStringLiteral("SELECT street||'/'||phone||'/'||lname FROM "
-                                            "tblcustomer WHERE id=1"))
-                     .toString(),
-                 stored);
-    }
-
-    // Boxes the user did not touch are not written: a stored street longer
-    // than the box's limit, LF line breaks and no-break spaces stay as they
-    // are. A box the view left empty that Save fills with its default counts
-    // as changed.
-    void anEditWritesOnlyTheBoxesTheUserChanged() {
-        MainWindowHarness h;
-        const QString street = QStringLiteral("1234567890").repeated(8);
-        const QString notes = QStringLiteral("line 1\nline 2");
-        const QString memo = QString::fromUtf8("Net\u00a030 days");
-        h.program.sql(QStringLiteral("INSERT INTO tblcustomer (id,fname,lname,street,city,prov,"
-                                     "country,pcode,email1,email2,phone,cellphone,othercontact,"
-                                     "notes) VALUES (1,'Ann','Ames',?,'Halifax','NS','CA','B3H',"
-                                     "'a@example.com','NA','NA',NULL,?,?)"),
-                      {street, notes, memo});
-        QVERIFY(h.start());
-        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
-        auto* streetBox = h.get<QLineEdit>("txtCustStreet");
-        QCOMPARE(streetBox->text(), street);
-        click(h, "cmdCustEdit");
-        // A longer stored value may be shortened but not lengthened.
-        streetBox->setFocus();
-        QTest::keyClick(streetBox, Qt::Key_End);
-        QTest::keyClicks(streetBox, QStringLiteral("x"));
-        QCOMPARE(streetBox->text(), street);
-        type(h.get<QWidget>("txtCustCity"), QStringLiteral("Truro"));
-        click(h, "cmdCustSave");
-        QVERIFY(h.prompt.verifyAllShown());
-        QCOMPARE(h.program.scalar(QStringLiteral("SELECT street FROM tblcustomer")).toString(),
-                 street);
-        QCOMPARE(
-            h.program.scalar(QStringLiteral("SELECT othercontact FROM tblcustomer")).toString(),
-            notes);
-        QCOMPARE(h.program.scalar(QStringLiteral("SELECT notes FROM tblcustomer")).toString(),
-                 memo);
-        QCOMPARE(h.program.scalar(QStringLiteral("SELECT city||'/'||cellphone FROM tblcustomer"))
-                     .toString(),
-                 QStringLiteral("Truro/NA"));
-    }
-
     // --- Cancel --------------------------------------------------------------------
 
     void cancelReloadsTheWindowAndWritesNothing() {
@@ -634,23 +436,6 @@ private slots:
         QCOMPARE(h.count(QStringLiteral("tblinvoice")), 1);
         QVERIFY(inEditState(h));
         QCOMPARE(h.get<QListWidget>("lstCustomer")->count(), 1);
-    }
-
-    void aCustomerRenamedByAnotherCopyIsNotDeleted() {
-        MainWindowHarness h;
-        h.addCustomer(1, QStringLiteral("Ames"));
-        h.addProject(0, 1, QStringLiteral("Roof"), QStringLiteral("Active"));
-        QVERIFY(h.start());
-        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
-        click(h, "cmdCustEdit");
-        h.program.sql(QStringLiteral("UPDATE tblcustomer SET fname='Bo' WHERE id=1"));
-        expectDeleteQuestions(h);
-        h.prompt.expectMessage(kChanged, kDataError);
-        click(h, "cmdCustDelete");
-        QVERIFY(h.prompt.verifyAllShown());
-        QCOMPARE(h.count(QStringLiteral("tblcustomer")), 1);
-        QCOMPARE(h.count(QStringLiteral("tblservices")), 1);
-        QVERIFY(inEditState(h));
     }
 
     void deletingTheLastCustomerLeavesAnEmptyDisabledList() {

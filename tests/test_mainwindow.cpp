@@ -380,15 +380,19 @@ private slots:
     void theBalanceCountsOpenAndClosedInvoices() {
         MainWindowHarness h;
         h.addCustomer(1, QStringLiteral("Ames"));
+        // One open invoice among two closed ones, one of them closed with
+        // 10.00 still owed: the balance counts all three, and the open count
+        // is not the closed count.
         h.addInvoice(1, 1, 1000000, 1000000, 1);
         h.addInvoice(2, 1, 1000000, 300000, 0);
+        h.addInvoice(4, 1, 500000, 400000, 1);
         h.addCustomer(2, QStringLiteral("Over"));
         h.addInvoice(3, 2, 1000000, 1200000, 1);
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
         QCOMPARE(
             h.get<QLabel>("lblcTotals")->text(),
-            QStringLiteral("Account Balance: $70.00\r\nOpen Invoices: 1\r\nTotal Projects: 0"));
+            QStringLiteral("Account Balance: $80.00\r\nOpen Invoices: 1\r\nTotal Projects: 0"));
         QVERIFY(h.selectCustomer(QStringLiteral("Over-2")));
         QVERIFY(h.get<QLabel>("lblcTotals")
                     ->text()
