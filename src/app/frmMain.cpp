@@ -3,6 +3,7 @@
 #include "app/boxes.h"
 #include "app/customers.h"
 #include "app/customerstab.h"
+#include "app/fittinglabel.h"
 #include "app/projectstab.h"
 #include "data/loginsettings.h"
 #include "errors/handleerror.h"
@@ -129,7 +130,12 @@ void frmMain::placeControls() {
                 w->parentWidget()->layout() != nullptr || !w->objectName().size() ||
                 w->objectName().startsWith(QStringLiteral("qt_")))
                 continue;
-            w->setGeometry(scaled(w->geometry()));
+            // A fitting label's size follows its text at the screen's own
+            // font size already; only its place is scaled.
+            if (qobject_cast<FittingLabel*>(w))
+                w->move(scaled(w->geometry()).topLeft());
+            else
+                w->setGeometry(scaled(w->geometry()));
         }
     }
     for (QWidget* page : pages) {
