@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace bench {
 
@@ -78,6 +79,21 @@ std::optional<Options> parseOptions(const QStringList& args) {
 }
 
 // --- Output -------------------------------------------------------------------
+
+namespace {
+void markedQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const QString text = qFormatLogMessage(type, context, message);
+    for (const QString& line : text.split(u'\n'))
+        std::fprintf(stderr, "# %s\n", qPrintable(line));
+    std::fflush(stderr);
+    if (type == QtFatalMsg)
+        std::abort();
+}
+} // namespace
+
+void separateQtMessages() {
+    qInstallMessageHandler(markedQtMessage);
+}
 
 void figure(const char* name, double value, const char* unit, int decimals) {
     std::printf("%s: %.*f %s\n", name, decimals, value, unit);

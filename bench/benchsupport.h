@@ -30,7 +30,10 @@ struct Options {
 void usage();
 std::optional<Options> parseOptions(const QStringList& args);
 
-// Each figure is one line "name: value unit".
+// Each figure is one line "name: value unit" on stdout.
+// Qt's own messages (such as "qt.qpa.fonts: ...") go to stderr instead, each
+// line marked "# ", so that none of them passes for a figure.
+void separateQtMessages();
 void figure(const char* name, double value, const char* unit, int decimals = 1);
 void count(const char* name, qint64 value, const char* unit);
 double msSince(const QElapsedTimer& timer);

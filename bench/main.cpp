@@ -28,6 +28,7 @@ using quillory::Prompt;
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    separateQtMessages();
     CountingPrompt prompt;
     Prompt::install(&prompt);
 

@@ -10,6 +10,11 @@ packages=(
     fonts-liberation2 fonts-dejavu-core
     # the user manual (guide.pdf) and reading printed reports back in tests
     ruby-asciidoctor-pdf poppler-utils
+    # the window's font, and the keyboard library Qt's configure looks for
+    fonts-crosextra-carlito libxkbcommon-dev
+    # a display without a screen, for running the program headless and for
+    # the test of a lost display
+    xvfb xauth
 )
 
 missing=()

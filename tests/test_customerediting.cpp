@@ -1,65 +1,37 @@
 // Adding, changing and deleting customers through the main window's buttons.
-#include "mainwindowharness.h"
+#include "customerediting.h"
 
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTabWidget>
 
 using namespace quillory;
-using test::MainWindowHarness;
+using namespace quillory::test;
 
 namespace {
 
-const QString kDataError = QStringLiteral("Data Error");
-const QString kMissing = QStringLiteral("Please enter information about this customer.");
-
-// The 13 editable customer boxes, in the order Save checks them.
-const char* const kBoxes[] = {
-    "txtCustFirst",   "txtCustLast",         "txtCustStreet", "txtCustCity",   "txtCustProv",
-    "txtCustCountry", "txtCustPcode",        "txtCustEmail1", "txtCustEmail2", "txtCustPhone",
-    "txtCustCell",    "txtCustContactNotes", "txtCustMemo"};
-
-void type(QWidget* box, const QString& text) {
-    if (auto* line = qobject_cast<QLineEdit*>(box)) {
-        line->clear();
-        QTest::keyClicks(line, text);
-    } else {
-        qobject_cast<QPlainTextEdit*>(box)->setPlainText(text);
-    }
-}
-
-// Types the required boxes of a customer, leaving the optional ones empty.
-void typeRequired(MainWindowHarness& h, const QString& last = QStringLiteral("Ames")) {
-    type(h.get<QWidget>("txtCustFirst"), QStringLiteral("Ann"));
-    type(h.get<QWidget>("txtCustLast"), last);
-    type(h.get<QWidget>("txtCustStreet"), QStringLiteral("1 Main St"));
-    type(h.get<QWidget>("txtCustCity"), QStringLiteral("Halifax"));
-    type(h.get<QWidget>("txtCustProv"), QStringLiteral("NS"));
-    type(h.get<QWidget>("txtCustPcode"), QStringLiteral("B3H 1A1"));
-    type(h.get<QWidget>("txtCustEmail1"), QStringLiteral("ann@example.com"));
-}
-
-void click(MainWindowHarness& h, const char* button) {
-    h.get<QPushButton>(button)->click();
-}
-
-// Answers the three delete questions: Yes, Yes, then `third`.
-void expectDeleteQuestions(MainWindowHarness& h, Prompt::Answer third = Prompt::Yes) {
-    h.prompt.expectMessage(QStringLiteral("Delete the selected customer?"),
-                           QStringLiteral("Delete?"), Prompt::Yes, Prompt::Buttons::YesNo);
-    h.prompt.expectMessage(QStringLiteral("This will delete all invoices and projects for "
-                                          "this customer.  Proceed?"),
-                           QStringLiteral("Confirm"), Prompt::Yes, Prompt::Buttons::YesNo);
-    h.prompt.expectMessage(QStringLiteral("Confirm delete selected customer?"),
-                           QStringLiteral("Confirm"), third, Prompt::Buttons::YesNo);
-}
-
-bool inEditState(MainWindowHarness& h) {
-    return h.get<QPushButton>("cmdCustSave")->isEnabled() &&
-           !h.get<QLineEdit>("txtCustFirst")->isReadOnly();
+// The controls of the customer group that are usable: buttons, list and tabs
+// enabled, Delete shown, boxes open for typing.
+QString usableControls(MainWindowHarness& h) {
+    QStringList usable;
+    const std::pair<const char*, const char*> enabled[] = {
+        {"cmdCustNew", "New"},   {"cmdCustEdit", "Edit"}, {"cmdCustCancel", "Cancel"},
+        {"cmdCustSave", "Save"}, {"lstCustomer", "list"}, {"cmdCustRefresh", "refresh"}};
+    for (const auto& [name, shortName] : enabled)
+        if (h.get<QWidget>(name)->isEnabled())
+            usable.append(QString::fromLatin1(shortName));
+    if (h.get<QWidget>("cmdCustDelete")->isVisible())
+        usable.append(QStringLiteral("Delete"));
+    for (int tab = 0; tab < 3; ++tab)
+        if (h.get<QTabWidget>("tabMain")->isTabEnabled(tab))
+            usable.append(QStringLiteral("tab%1").arg(tab));
+    const std::pair<const char*, const char*> writable[] = {
+        {"txtCustId", "id"}, {"txtCustFirst", "first"}, {"txtCustCell", "cell"}};
+    for (const auto& [name, shortName] : writable)
+        if (!h.get<QLineEdit>(name)->isReadOnly())
+            usable.append(QString::fromLatin1(shortName));
+    if (!h.get<QPlainTextEdit>("txtCustMemo")->isReadOnly())
+        usable.append(QStringLiteral("memo"));
+    return usable.join(u' ');
 }
 
 } // namespace
@@ -186,6 +158,31 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
     }
 
+    // One more than the largest id, which is not one more than the count.
+    void aNewIdIsOneMoreThanTheLargest_data() {
+        QTest::addColumn<QList<int>>("ids");
+        QTest::addColumn<int>("next");
+        QTest::newRow("empty table") << QList<int>{} << 1;
+        QTest::newRow("a gap below the largest") << QList<int>{1, 2, 5} << 6;
+        QTest::newRow("only a high id") << QList<int>{41} << 42;
+        QTest::newRow("ids out of order") << QList<int>{9, 3, 4} << 10;
+    }
+    void aNewIdIsOneMoreThanTheLargest() {
+        QFETCH(QList<int>, ids);
+        QFETCH(int, next);
+        MainWindowHarness h;
+        for (const int id : ids)
+            h.addCustomer(id, QStringLiteral("C%1").arg(id));
+        QVERIFY(h.start());
+        click(h, "cmdCustNew");
+        typeRequired(h, QStringLiteral("Newest"));
+        click(h, "cmdCustSave");
+        QVERIFY(h.prompt.verifyAllShown());
+        QCOMPARE(h.program.scalar(QStringLiteral("SELECT id FROM tblcustomer WHERE lname='Newest'"))
+                     .toInt(),
+                 next);
+    }
+
     void aFailedInsertIsReportedAndKeepsWhatWasTyped() {
         MainWindowHarness h;
         h.program.sql(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tblcustomer "
@@ -255,6 +252,84 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
         QVERIFY(inEditState(h));
         QCOMPARE(h.get<QLineEdit>("txtCustCity")->text(), QStringLiteral("Truro"));
+    }
+
+    // After a Save or a Cancel has emptied the boxes, clicking the customer
+    // shows it again; Edit never opens on empty boxes nor saves a copy.
+    void afterASaveOrCancelClickingTheCustomerShowsItAgain_data() {
+        QTest::addColumn<QString>("finish");
+        QTest::newRow("Save") << "cmdCustSave";
+        QTest::newRow("Cancel") << "cmdCustCancel";
+    }
+    void afterASaveOrCancelClickingTheCustomerShowsItAgain() {
+        QFETCH(QString, finish);
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addCustomer(2, QStringLiteral("Bell"));
+        QVERIFY(h.start());
+        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
+        click(h, "cmdCustEdit");
+        type(h.get<QWidget>("txtCustPhone"), QStringLiteral("555"));
+        click(h, qPrintable(finish));
+        QCOMPARE(h.get<QLineEdit>("txtCustLast")->text(), QString());
+
+        h.prompt.expectMessage(kSelectFirst, kDataError);
+        click(h, "cmdCustEdit");
+        QVERIFY(h.prompt.verifyAllShown());
+        QVERIFY(!inEditState(h));
+
+        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
+        QCOMPARE(h.get<QLineEdit>("txtCustLast")->text(), QStringLiteral("Ames"));
+        click(h, "cmdCustEdit");
+        QVERIFY(inEditState(h));
+        QCOMPARE(h.get<QLineEdit>("txtCustId")->text(), QStringLiteral("1"));
+        click(h, "cmdCustSave");
+        QVERIFY(h.prompt.verifyAllShown());
+        QCOMPARE(h.count(QStringLiteral("tblcustomer")), 2);
+        QCOMPARE(
+            h.program.scalar(QStringLiteral("SELECT phone FROM tblcustomer WHERE id=1")).toString(),
+            finish == QStringLiteral("cmdCustSave") ? QStringLiteral("555") : QStringLiteral("NA"));
+    }
+
+    // The control states through New, Edit, Save and Cancel.
+    void theControlStatesFollowNewEditSaveAndCancel_data() {
+        const QString view = QStringLiteral("New Edit list refresh tab0 tab1 tab2");
+        const QString edit = QStringLiteral("Cancel Save Delete tab0 first cell memo");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("usable");
+        QTest::newRow("loaded") << QStringList{} << view;
+        QTest::newRow("picked") << QStringList{"pick"} << view;
+        QTest::newRow("New") << QStringList{"cmdCustNew"} << edit;
+        QTest::newRow("New, Cancel") << QStringList{"cmdCustNew", "cmdCustCancel"} << view;
+        QTest::newRow("New, typed, Save")
+            << QStringList{"cmdCustNew", "type", "cmdCustSave"} << view;
+        QTest::newRow("New, Save of empty boxes")
+            << QStringList{"cmdCustNew", "refused Save"} << edit;
+        QTest::newRow("Edit") << QStringList{"pick", "cmdCustEdit"} << edit;
+        QTest::newRow("Edit, Save") << QStringList{"pick", "cmdCustEdit", "cmdCustSave"} << view;
+        QTest::newRow("Edit, Cancel")
+            << QStringList{"pick", "cmdCustEdit", "cmdCustCancel"} << view;
+    }
+    void theControlStatesFollowNewEditSaveAndCancel() {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, usable);
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        QVERIFY(h.start());
+        for (const QString& step : steps) {
+            if (step == QStringLiteral("pick")) {
+                QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
+            } else if (step == QStringLiteral("type")) {
+                typeRequired(h);
+            } else if (step == QStringLiteral("refused Save")) {
+                h.prompt.expectMessage(kMissing, kDataError);
+                click(h, "cmdCustSave");
+            } else {
+                click(h, qPrintable(step));
+            }
+        }
+        QVERIFY(h.prompt.verifyAllShown());
+        QCOMPARE(usableControls(h), usable);
     }
 
     // --- Cancel --------------------------------------------------------------------

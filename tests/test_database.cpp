@@ -1,9 +1,8 @@
-// Finding, opening and closing the database: NetworkPath.sfe, the header
-// marker, copies of the program sharing one file, and the refresh of a
+// Opening and closing the database: the header marker, copies of the
+// program sharing one file and their use lock, and the refresh of a
 // recordset with its error boxes.
 #include "data/database.h"
 #include "data/environment.h"
-#include "data/schema.h"
 #include "data/signature.h"
 #include "errors/error.h"
 #include "testsupport.h"
@@ -12,9 +11,13 @@
 #include <QFile>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
 using namespace quillory;
 using test::header;
 using test::readAll;
+using test::useLocksOn;
 using test::writeAll;
 
 namespace {
@@ -26,8 +29,6 @@ const QString kInitFailed =
     QStringLiteral("An error was encountered while initializing the database.");
 const QString kRefreshFailed = QStringLiteral(
     "Error refreshing data.  \r\nA problem was encountered while accessing the database.");
-const QString kFileNotFoundText = QStringLiteral(
-    "File does not exist in the correct directory!\r\nPlease verify that the file exists.\r\n");
 const QString kMaintenanceText = QStringLiteral(
     "An error occurred during database maintenance routines.  If problems persist the next "
     "time you open this software, please check the Help System for guidance and support on "
@@ -41,202 +42,7 @@ class TestDatabase : public QObject {
 private slots:
     void initTestCase() { test::pinEnglishUs(); }
 
-    // --- Reading NetworkPath.sfe --------------------------------------------------
-
-    void theFirstFieldOfNetworkPath_data() {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("field");
-        QTest::newRow("plain path")
-            << QByteArray("/srv/data/records.mdb") << "/srv/data/records.mdb";
-        QTest::newRow("CR LF ending")
-            << QByteArray("/srv/data/records.mdb\r\n") << "/srv/data/records.mdb";
-        QTest::newRow("LF ending")
-            << QByteArray("/srv/data/records.mdb\nsecond line\n") << "/srv/data/records.mdb";
-        QTest::newRow("only the first line")
-            << QByteArray("/a/records.mdb\r\n/b/records.mdb\r\n") << "/a/records.mdb";
-        QTest::newRow("leading blanks skipped")
-            << QByteArray("   \t /srv/data/records.mdb\r\n") << "/srv/data/records.mdb";
-        QTest::newRow("quoted path with a comma")
-            << QByteArray("\"/srv/Smith, Jones/records.mdb\"\r\n")
-            << "/srv/Smith, Jones/records.mdb";
-        QTest::newRow("quoted after blanks")
-            << QByteArray("  \"/srv/a,b/records.mdb\",next\r\n") << "/srv/a,b/records.mdb";
-        QTest::newRow("unquoted path with a comma")
-            << QByteArray("/srv/Smith, Jones/records.mdb\r\n") << "/srv/Smith";
-        QTest::newRow("blanks inside kept")
-            << QByteArray("/srv/my data/records.mdb\r\n") << "/srv/my data/records.mdb";
-        QTest::newRow("non-Latin letters")
-            << QString::fromUtf8("/srv/\u65e5\u672c/records.mdb\r\n").toUtf8()
-            << QString::fromUtf8("/srv/\u65e5\u672c/records.mdb");
-        QTest::newRow("empty file") << QByteArray() << "";
-        QTest::newRow("empty line") << QByteArray("\r\n/srv/records.mdb\r\n") << "";
-    }
-    void theFirstFieldOfNetworkPath() {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, field);
-        QCOMPARE(readFirstField(text), field);
-    }
-
     // --- Opening --------------------------------------------------------------------
-
-    void aFirstStartWritesNetworkPathAndOpensTheProgramDatabase() {
-        test::TempProgram program;
-        test::ScriptedPrompt prompt;
-        const QString sfe = program.file(QStringLiteral("NetworkPath.sfe"));
-        QVERIFY(!QFile::exists(sfe));
-        Database db;
-        QVERIFY(db.OpenDatabase());
-        QCOMPARE(readAll(sfe), (program.dir() + QStringLiteral("/records.mdb\r\n")).toUtf8());
-        QVERIFY(db.strDataPath.isEmpty());
-        QCOMPARE(QFileInfo(db.databasePath()).canonicalFilePath(),
-                 QFileInfo(program.databasePath()).canonicalFilePath());
-        QVERIFY(db.cnMain.isOpen());
-        QVERIFY(db.rsMain.isOpen());
-        QVERIFY(db.rsMain.eof());
-        QCOMPARE(db.rsMain.fieldCount(), 14);
-        db.CloseDatabase();
-        QVERIFY(!db.cnMain.isOpen());
-        QVERIFY(!db.rsMain.isOpen());
-
-        // The next start reads the file it wrote.
-        Database again;
-        QVERIFY(again.OpenDatabase());
-        QCOMPARE(again.strDataPath, program.dir() + QStringLiteral("/records.mdb"));
-        QVERIFY(prompt.verifyAllShown());
-        QVERIFY(!QFile::exists(program.file(QStringLiteral("ErrLog.err"))));
-    }
-
-    void aNetworkPathNamingAnotherDatabaseUsesItAndLeavesTheProgramDirectoryAlone() {
-        test::TempProgram program(false);
-        test::ScriptedPrompt prompt;
-        QTemporaryDir shared;
-        // A share whose name holds blanks and characters that mean something
-        // in a file URL.
-        const QString folder = shared.filePath(QStringLiteral("Office #2 50%20 ?é"));
-        QVERIFY(QDir().mkpath(folder));
-        const QString elsewhere = folder + QStringLiteral("/office.mdb");
-        QVERIFY(createDatabaseFile(elsewhere));
-        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
-                         (elsewhere + QStringLiteral("\r\n")).toUtf8()));
-
-        Database db;
-        QVERIFY(db.OpenDatabase());
-        QCOMPARE(db.strDataPath, elsewhere);
-        QCOMPARE(db.databasePath(), elsewhere);
-        QCOMPARE(header(elsewhere), signature::kPlain);
-        QVERIFY(!QFile::exists(program.databasePath()));
-        QVERIFY(db.cnMain.execute(
-            QStringLiteral("INSERT INTO tblcustomer (id, lname) VALUES (1, 'Shared')")));
-        db.CloseDatabase();
-
-        QCOMPARE(header(elsewhere), signature::kMarker);
-        QVERIFY(!QFile::exists(program.databasePath()));
-        QCOMPARE(QDir(program.dir()).entryList(QDir::Files),
-                 QStringList{QStringLiteral("NetworkPath.sfe")});
-        // The row went into the named database.
-        QCOMPARE(SetDatabaseSignature(elsewhere, 2), SignatureResult::Written);
-        Connection cn;
-        QVERIFY(cn.open(elsewhere));
-        Recordset rs;
-        QVERIFY(rs.open(QStringLiteral("SELECT lname FROM tblcustomer WHERE id=1"), cn));
-        QCOMPARE(rs.field(0).toString(), QStringLiteral("Shared"));
-        QVERIFY(prompt.verifyAllShown());
-    }
-
-    void aProgramDatabaseBesideANetworkPathIsNotTouched() {
-        test::TempProgram program;
-        test::ScriptedPrompt prompt;
-        const QByteArray before = readAll(program.databasePath());
-        QTemporaryDir shared;
-        const QString elsewhere = shared.filePath(QStringLiteral("records.mdb"));
-        QVERIFY(createDatabaseFile(elsewhere));
-        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
-                         (elsewhere + QStringLiteral("\r\n")).toUtf8()));
-        {
-            Database db;
-            QVERIFY(db.OpenDatabase());
-            QCOMPARE(readAll(program.databasePath()), before);
-            db.CloseDatabase();
-        }
-        QCOMPARE(readAll(program.databasePath()), before);
-        QVERIFY(prompt.verifyAllShown());
-    }
-
-    void aQuotedNetworkPathWithACommaOpensThatDatabase() {
-        test::TempProgram program(false);
-        test::ScriptedPrompt prompt;
-        QTemporaryDir shared;
-        const QString dir = shared.filePath(QStringLiteral("Smith, Jones"));
-        QVERIFY(QDir().mkpath(dir));
-        const QString path = dir + QStringLiteral("/records.mdb");
-        QVERIFY(createDatabaseFile(path));
-        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
-                         (u'"' + path + QStringLiteral("\"\r\n")).toUtf8()));
-        Database db;
-        QVERIFY(db.OpenDatabase());
-        QCOMPARE(db.databasePath(), path);
-        QCOMPARE(header(path), signature::kPlain);
-        QVERIFY(prompt.verifyAllShown());
-    }
-
-    void anUnquotedNetworkPathWithACommaUsesThePartBeforeIt() {
-        test::TempProgram program(false);
-        test::ScriptedPrompt prompt;
-        QTemporaryDir shared;
-        const QString path = shared.filePath(QStringLiteral("records.mdb"));
-        QVERIFY(createDatabaseFile(path));
-        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
-                         (path + QStringLiteral(",old copy\r\n")).toUtf8()));
-        Database db;
-        QVERIFY(db.OpenDatabase());
-        QCOMPARE(db.strDataPath, path);
-        QVERIFY(prompt.verifyAllShown());
-    }
-
-    void aNetworkPathNamingAMissingFileFailsAndCreatesNothing() {
-        test::TempProgram program(false);
-        test::ScriptedPrompt prompt;
-        QTemporaryDir shared;
-        const QString missing = shared.filePath(QStringLiteral("gone/records.mdb"));
-        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
-                         (missing + QStringLiteral("\r\n")).toUtf8()));
-        prompt.expectMessageTitled(QStringLiteral("File not found"));
-        prompt.expectMessage(kInitFailed, QStringLiteral("Quillory"));
-
-        Database db;
-        QVERIFY(!db.OpenDatabase());
-        QVERIFY(prompt.verifyAllShown());
-        QCOMPARE(prompt.shown().size(), 2);
-        const test::ShownBox box = prompt.shown().first();
-        QVERIFY2(box.text.startsWith(kFileNotFoundText + QStringLiteral("53:\r\n")),
-                 qPrintable(box.text));
-        QVERIFY2(box.text.contains(missing), qPrintable(box.text));
-        QCOMPARE(box.icon, Icon::Exclamation);
-        QCOMPARE(box.buttons, Buttons::Ok);
-
-        QVERIFY(!db.cnMain.isOpen());
-        QVERIFY(!db.rsMain.isOpen());
-        QVERIFY(!QFile::exists(missing));
-        QVERIFY(!QFile::exists(QFileInfo(missing).path()));
-        QVERIFY(!QFile::exists(program.databasePath()));
-        // Error 53 is shown, not logged.
-        QVERIFY(!QFile::exists(program.file(QStringLiteral("ErrLog.err"))));
-        db.CloseDatabase();
-        QVERIFY(!QFile::exists(missing));
-    }
-
-    void aFirstStartWithoutTheDatabaseWritesNetworkPathAndFails() {
-        test::TempProgram program(false);
-        test::ScriptedPrompt prompt;
-        prompt.expectMessageTitled(QStringLiteral("File not found"));
-        prompt.expectMessage(kInitFailed, QStringLiteral("Quillory"));
-        Database db;
-        QVERIFY(!db.OpenDatabase());
-        QVERIFY(prompt.verifyAllShown());
-        QCOMPARE(readAll(program.file(QStringLiteral("NetworkPath.sfe"))),
-                 (program.dir() + QStringLiteral("/records.mdb\r\n")).toUtf8());
-        QVERIFY(!QFile::exists(program.databasePath()));
-    }
 
     void aFileThatIsNotADatabaseIsLeftUntouchedAndTheOpenFails() {
         test::TempProgram program(false);
@@ -396,6 +202,95 @@ private slots:
         }
         QCOMPARE(header(path), signature::kPlain);
         first.CloseDatabase();
+        QCOMPARE(header(path), signature::kMarker);
+        QVERIFY(prompt.verifyAllShown());
+    }
+
+    // The lock itself, two copies' worth in one process.
+    void twoLocksOnOneFileTellTheLastOneApart() {
+        test::TempProgram program;
+        const QString path = program.databasePath();
+        DatabaseUseLock first;
+        DatabaseUseLock second;
+        QVERIFY(first.acquire(path));
+        QVERIFY(second.acquire(path));
+        QCOMPARE(useLocksOn(path), QStringList({"READ", "READ"}));
+        QVERIFY(!first.releaseAndTryLast());
+        first.release();
+        QVERIFY(second.releaseAndTryLast());
+        QCOMPARE(useLocksOn(path), QStringList{"WRITE"});
+        second.release();
+        QCOMPARE(useLocksOn(path), QStringList{});
+    }
+
+    // A copy that starts while the last one writes the marker waits for that
+    // write, then finds the marker to restore.
+    void aCopyStartingWhileTheMarkerIsWrittenWaitsForIt() {
+        test::TempProgram program;
+        const QString path = program.databasePath();
+        QCOMPARE(writeSignature(path, 2), SignatureResult::Written);
+        DatabaseUseLock closing;
+        QVERIFY(closing.acquire(path));
+        QVERIFY(closing.releaseAndTryLast());
+
+        DatabaseUseLock starting;
+        std::atomic<bool> started{false};
+        std::thread starter([&] {
+            starting.acquire(path);
+            started = true;
+        });
+        // Waiting shows in the kernel's lock table.
+        const bool waited = QTest::qWaitFor(
+            [&] { return useLocksOn(path).contains(QStringLiteral("-> READ")); }, 20000);
+        const bool startedEarly = started;
+        const SignatureResult marked = writeSignature(path, 1);
+        closing.release();
+        starter.join();
+        QVERIFY(waited);
+        QVERIFY(!startedEarly);
+        QCOMPARE(marked, SignatureResult::Written);
+        QVERIFY(starting.isHeld());
+        QCOMPARE(useLocksOn(path), QStringList{"READ"});
+        QCOMPARE(header(path), signature::kMarker);
+    }
+
+    // A box at close (here: the marker cannot be written) shows only after
+    // the lock is given up, so that a copy starting meanwhile does not wait.
+    void theMaintenanceBoxAtCloseShowsWithoutHoldingTheLock() {
+        test::TempProgram program;
+        test::ScriptedPrompt prompt;
+        Database db;
+        QVERIFY(db.OpenDatabase());
+        const QString moved = program.file(QStringLiteral("moved.mdb"));
+        QVERIFY(QFile::rename(program.databasePath(), moved));
+        QVERIFY(QDir().mkpath(program.databasePath()));
+        QStringList locksWhileShown{QStringLiteral("not shown")};
+        prompt.expectMessage(kMaintenanceText, QStringLiteral("Quillory"));
+        prompt.whileShown([&] { locksWhileShown = useLocksOn(moved); });
+        db.CloseDatabase();
+        QVERIFY(prompt.verifyAllShown());
+        QCOMPARE(locksWhileShown, QStringList{});
+    }
+
+    // Where the file system refuses advisory locks, each copy starts anyway
+    // and marks at close as the only copy would; the log tells it once.
+    void aFileSystemRefusingLocksStillStartsAndMarksAtClose() {
+        test::TempProgram program;
+        test::ScriptedPrompt prompt;
+        const QString path = program.databasePath();
+        DatabaseUseLock::simulateRefusingFileSystem(true);
+        Database first;
+        Database second;
+        const bool opened = first.OpenDatabase() && second.OpenDatabase();
+        DatabaseUseLock::simulateRefusingFileSystem(false);
+        QVERIFY(opened);
+        QCOMPARE(header(path), signature::kPlain);
+        const QByteArray log = readAll(program.file(QStringLiteral("ErrLog.err")));
+        QCOMPARE(log.count("\r\n"), 1);
+        QVERIFY2(log.contains("refused the lock"), log.constData());
+        first.CloseDatabase();
+        QCOMPARE(header(path), signature::kMarker);
+        second.CloseDatabase();
         QCOMPARE(header(path), signature::kMarker);
         QVERIFY(prompt.verifyAllShown());
     }

@@ -1,5 +1,6 @@
 // The error dispatcher: which numbers stay silent, which show a box, which
 // are written to ErrLog.err, and what the box and the log line say.
+#include "app/application.h"
 #include "data/environment.h"
 #include "errors/error.h"
 #include "errors/handleerror.h"
@@ -7,7 +8,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
@@ -40,6 +45,27 @@ public:
 
 private:
     QString m_logPath;
+};
+
+// Notes the title of each real box as it shows, then closes it with Escape
+// once its own event loop runs.
+class BoxWatcher : public QObject {
+public:
+    BoxWatcher() { qApp->installEventFilter(this); }
+    ~BoxWatcher() override { qApp->removeEventFilter(this); }
+    QStringList titles;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* box = qobject_cast<QDialog*>(watched);
+        if (event->type() == QEvent::Show && box &&
+            (qobject_cast<QMessageBox*>(box) || qobject_cast<QInputDialog*>(box))) {
+            titles.append(box->windowHandle() ? box->windowHandle()->title()
+                                              : QStringLiteral("(no window)"));
+            QMetaObject::invokeMethod(
+                box, [box] { QTest::keyClick(box, Qt::Key_Escape); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
 };
 
 } // namespace
@@ -219,6 +245,45 @@ private slots:
         QCOMPARE(
             errorLogLine(QDateTime(QDate(2026, 1, 9), QTime(0, 1, 2)), -7, QStringLiteral("x")),
             QStringLiteral("\"09-Jan-2026 0:01:02\",-7,\"x\""));
+    }
+
+    // --- The real boxes ----------------------------------------------------------
+
+    // The window manager shows a box's title with the application's display
+    // name appended when one is set: none may be.
+    void realBoxesShowExactlyTheTitleTheyAreGiven_data() {
+        QTest::addColumn<bool>("input");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("message box") << false << "Data Error"
+                                     << "Data Error";
+        QTest::newRow("message box without a title") << false << ""
+                                                     << "Quillory";
+        QTest::newRow("input box") << true << "Username:"
+                                   << "Username:";
+    }
+    void realBoxesShowExactlyTheTitleTheyAreGiven() {
+        QFETCH(bool, input);
+        QFETCH(QString, title);
+        QFETCH(QString, shown);
+        setUpApplication();
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName(QStringLiteral("probe"));
+        const QString displayName = QGuiApplication::applicationDisplayName();
+        QCoreApplication::setApplicationName(name);
+        QVERIFY2(displayName == QStringLiteral("probe"),
+                 "A display name is set, which platforms append to every title");
+
+        BoxWatcher watcher;
+        DialogPrompt dialogs;
+        Prompt::install(&dialogs);
+        if (input)
+            QCOMPARE(askInput(QStringLiteral("Enter username:"), title), std::nullopt);
+        else
+            QCOMPARE(showMessage(QStringLiteral("Text"), Buttons::Ok, Icon::None, title),
+                     Prompt::Ok);
+        Prompt::install(m_prompt.get());
+        QCOMPARE(watcher.titles, QStringList{shown});
     }
 
     // --- A log that cannot be written --------------------------------------------

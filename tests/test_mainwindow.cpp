@@ -1,5 +1,7 @@
 // The main window as a user meets it: the login, the load sequence, the
 // customer list and view, and the two control states.
+#include "app/boxes.h"
+#include "app/fittinglabel.h"
 #include "data/signature.h"
 #include "mainwindowharness.h"
 
@@ -34,6 +36,59 @@ QStringList itemTexts(const QComboBox* combo) {
     for (int i = 0; i < combo->count(); ++i)
         out.append(combo->itemText(i));
     return out;
+}
+
+// Where a label draws its text, in its parent's coordinates.
+QRect textRect(const QLabel* label) {
+    QString text = label->text();
+    if (label->buddy())
+        text.replace(QStringLiteral("&&"), QStringLiteral("&"));
+    int flags = int(label->alignment());
+    if (label->wordWrap())
+        flags |= Qt::TextWordWrap;
+    const int m = label->margin();
+    const QRect room = label->contentsRect().adjusted(m, m, -m, -m);
+    const QFontMetrics metrics = label->fontMetrics();
+    QRect drawn = metrics.boundingRect(room, flags, text);
+    // The lines' leading is blank space; only the glyphs may not touch.
+    const int leading = metrics.lineSpacing() - metrics.height();
+    drawn.adjust(0, leading / 2, 0, -(leading - leading / 2));
+    return drawn.translated(label->pos());
+}
+
+// A rectangle drawn around a group of controls, rather than a control.
+bool isShape(const QWidget* w) {
+    return w->metaObject() == &QFrame::staticMetaObject;
+}
+
+// What is wrong with a caption, or nothing: it is in the form's font, and its
+// text must show whole inside the label and its parent, keep a pixel from every other
+// control, and lie wholly inside or wholly outside each drawn rectangle.
+QString captionFault(const QLabel* label) {
+    const QFontInfo font(label->font());
+    const QFontInfo form(label->window()->font());
+    if (font.family() != form.family() || font.pointSizeF() != form.pointSizeF())
+        return QStringLiteral("is not in the form's font");
+    const QRect text = textRect(label);
+    if (!label->geometry().contains(text))
+        return QStringLiteral("is cut");
+    if (!label->parentWidget()->rect().adjusted(1, 1, -1, -1).contains(text))
+        return QStringLiteral("leaves its frame");
+    for (const QWidget* other :
+         label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (other == label || other->isWindow())
+            continue;
+        const QRect area = other->geometry();
+        if (isShape(other)) {
+            const bool inside = area.adjusted(2, 2, -2, -2).contains(text);
+            if (!inside && area.adjusted(-1, -1, 1, 1).intersects(text))
+                return QStringLiteral("crosses ") + other->objectName();
+        } else if (area.adjusted(-1, -1, 1, 1).intersects(text) ||
+                   (!qobject_cast<const QLabel*>(other) && area.intersects(label->geometry()))) {
+            return QStringLiteral("touches ") + other->objectName();
+        }
+    }
+    return {};
 }
 
 } // namespace
@@ -95,12 +150,26 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
     }
 
-    void unreadableOptionsStillAskButHaveNothingToCompareWith() {
+    // Options that cannot be read have no answers to check a login against:
+    // nobody gets in, and the reason is logged.
+    void unreadableOptionsLetNobodyInAndAreLogged_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("table missing") << "DROP TABLE tblbusoptions";
+        QTest::newRow("column missing")
+            << "ALTER TABLE tblbusoptions RENAME COLUMN uselogin TO uselogon";
+    }
+    void unreadableOptionsLetNobodyInAndAreLogged() {
+        QFETCH(QString, damage);
         MainWindowHarness h;
-        h.program.sql(QStringLiteral("DROP TABLE tblbusoptions"));
-        h.expectLogin(QStringLiteral("anyone"), QStringLiteral("anything"));
-        QVERIFY(h.start());
+        h.program.sql(damage);
+        h.prompt.expectMessageTitled(QStringLiteral("ERROR"));
+        QVERIFY(!h.start());
         QVERIFY(h.prompt.verifyAllShown());
+        QVERIFY(!h.window->isVisible());
+        QCOMPARE(header(h.program.databasePath()), signature::kMarker);
+        const QByteArray log = test::readAll(h.program.file(QStringLiteral("ErrLog.err")));
+        QCOMPARE(log.count("\r\n"), 1);
+        QVERIFY2(log.contains("tblbusoptions") || log.contains("uselogin"), log.constData());
     }
 
     // --- The window after loading ------------------------------------------------
@@ -150,15 +219,82 @@ private slots:
         QCOMPARE(h.get<QWidget>("txtCustMemo")->mapTo(tab, QPoint(0, 0)), QPoint(80, 280));
         QCOMPARE(h.get<QLabel>("lblDesc_2")->buddy(), first);
         QCOMPARE(h.get<QLabel>("lblDesc_0")->buddy(), h.get<QWidget>("lstCustomer"));
-        QCOMPARE(h.get<QLineEdit>("txtCustFirst")->maxLength(), 50);
-        QCOMPARE(h.get<QLineEdit>("txtCustEmail1")->maxLength(), 99);
-        QCOMPARE(h.get<QLineEdit>("txtpSummary")->maxLength(), 50);
+        QCOMPARE(boxes::characterLimit(h.get<QLineEdit>("txtCustFirst")), 50);
+        QCOMPARE(boxes::characterLimit(h.get<QLineEdit>("txtCustEmail1")), 99);
+        QCOMPARE(boxes::characterLimit(h.get<QLineEdit>("txtpSummary")), 50);
+        QCOMPARE(boxes::characterLimit(h.get<QLineEdit>("txtiPayment")), 50);
+        QCOMPARE(boxes::characterLimit(h.get<QLineEdit>("txtpBillingHours")), 32767);
         QCOMPARE(h.get<QAction>("mnuFileExit")->text(), QStringLiteral("E&xit"));
         QCOMPARE(h.get<QAction>("mnuOptionsData")->text(), QStringLiteral("Compact &Database"));
         QCOMPARE(h.get<QAction>("mnuRepAnnualRep")->text(),
                  QStringLiteral("Invoice Totals (To Date)"));
         QCOMPARE(h.get<QMenu>("mnuHelp")->title(), QStringLiteral("&Help"));
         QVERIFY(h.get<QAction>("mnuRepSep")->isSeparator());
+    }
+
+    // Every caption of the three tabs shows whole at the form's font, where
+    // the form puts it, and keeps clear of the other controls.
+    void everyCaptionShowsWholeAndClearOfOtherControls() {
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addInvoice(1, 1, 1234567891234, 0, 0);
+        h.addProject(0, 1, QStringLiteral("Roof"), QStringLiteral("Active"));
+        QVERIFY(h.start());
+        QCOMPARE(QFontInfo(h.window->font()).family(), QStringLiteral("Carlito"));
+        QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
+        h.get<FittingLabel>("lblTotal")->setText(QStringLiteral("Total Owing: $123,456,789.12"));
+        h.get<FittingLabel>("lblOpenDays")->setText(QStringLiteral("Days open: 12345"));
+        int captions = 0;
+        for (const QLabel* label : h.window->findChildren<QLabel*>()) {
+            if (label->text().isEmpty())
+                continue;
+            ++captions;
+            const QString fault = captionFault(label);
+            QVERIFY2(fault.isEmpty(), qPrintable(label->objectName() + u' ' + fault + u' ' +
+                                                 QStringLiteral("(\"%1\")").arg(label->text())));
+        }
+        QCOMPARE(captions, 39);
+        for (const QPushButton* button : h.window->findChildren<QPushButton*>())
+            QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 6 <= button->width(),
+                     qPrintable(button->objectName()));
+    }
+
+    // The yellow labels of the invoice tab take the size of their caption
+    // each time it changes, with room around the text, and none when empty.
+    void theYellowLabelsFitEachCaption_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("total") << "lblTotal"
+                               << "Total Owing: $1,234,567.00";
+        QTest::newRow("total, short") << "lblTotal"
+                                      << "Total Owing: $0.00";
+        QTest::newRow("days") << "lblOpenDays"
+                              << "Days open: 1";
+        QTest::newRow("days, long") << "lblOpenDays"
+                                    << "Days open: 123456";
+        QTest::newRow("empty") << "lblTotal"
+                               << "";
+    }
+    void theYellowLabelsFitEachCaption() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        MainWindowHarness h;
+        QVERIFY(h.start());
+        auto* label = h.get<FittingLabel>(qPrintable(name));
+        h.get<QTabWidget>("tabMain")->setCurrentIndex(2);
+        label->setText(QStringLiteral("A much longer caption than any of the others here"));
+        label->setText(caption);
+        if (caption.isEmpty()) {
+            QCOMPARE(label->size(), QSize(0, 0));
+            return;
+        }
+        const QRect text = textRect(label).translated(-label->pos());
+        QVERIFY2(
+            label->rect().adjusted(2, 1, -2, -1).contains(text),
+            qPrintable(QStringLiteral("text %1 in label %2")
+                           .arg(QVariant(text).toString(), QVariant(label->rect()).toString())));
+        QVERIFY(label->width() <= text.width() + 8);
+        QVERIFY(label->height() <= text.height() + 6);
     }
 
     void everyBoxListAndComboIsReachedByItsCaption() {
@@ -248,15 +384,19 @@ private slots:
     void theBalanceCountsOpenAndClosedInvoices() {
         MainWindowHarness h;
         h.addCustomer(1, QStringLiteral("Ames"));
+        // One open invoice among two closed ones, one of them closed with
+        // 10.00 still owed: the balance counts all three, and the open count
+        // is not the closed count.
         h.addInvoice(1, 1, 1000000, 1000000, 1);
         h.addInvoice(2, 1, 1000000, 300000, 0);
+        h.addInvoice(4, 1, 500000, 400000, 1);
         h.addCustomer(2, QStringLiteral("Over"));
         h.addInvoice(3, 2, 1000000, 1200000, 1);
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
         QCOMPARE(
             h.get<QLabel>("lblcTotals")->text(),
-            QStringLiteral("Account Balance: $70.00\r\nOpen Invoices: 1\r\nTotal Projects: 0"));
+            QStringLiteral("Account Balance: $80.00\r\nOpen Invoices: 1\r\nTotal Projects: 0"));
         QVERIFY(h.selectCustomer(QStringLiteral("Over-2")));
         QVERIFY(h.get<QLabel>("lblcTotals")
                     ->text()

@@ -226,6 +226,13 @@ private slots:
                                                << "$50.56";
         QTest::newRow("negative half cent rounds away") << "-0.075"
                                                         << "($0.08)";
+        // Where half-even rounding would go down to the even cent.
+        QTest::newRow("half cent after an even cent") << "0.125"
+                                                      << "$0.13";
+        QTest::newRow("negative half cent after an even cent") << "-0.125"
+                                                               << "($0.13)";
+        QTest::newRow("half cent on whole dollars") << "2.005"
+                                                    << "$2.01";
         QTest::newRow("below half a cent") << "0.0749"
                                            << "$0.07";
         QTest::newRow("zero") << "0"

@@ -1,5 +1,6 @@
 // The business options window: its load, the logo choice, the order of its
 // checks, the one row it writes, and where what it saves shows next.
+#include "app/boxes.h"
 #include "invoiceharness.h"
 
 #include <QAction>
@@ -205,6 +206,9 @@ private slots:
             QCOMPARE(child<QLineEdit>(window, "txtBusName")->text(), QStringLiteral("Acme"));
             for (const char* name : {"txtUsername", "txtPassword", "txtURL", "txtLogo"})
                 QVERIFY2(child<QLineEdit>(window, name)->text().isEmpty(), name);
+            // The limits count characters, as on the main window.
+            QCOMPARE(boxes::characterLimit(child<QLineEdit>(window, "txtBusName")), 50);
+            QCOMPARE(boxes::characterLimit(child<QLineEdit>(window, "txtLogo")), 254);
             QVERIFY(child<QPlainTextEdit>(window, "txtAddress")->toPlainText().isEmpty());
             click(child<QPushButton>(window, "cmdCancel"));
         });

@@ -1,6 +1,9 @@
 // The program as a process: the real executable started in a program
-// directory of its own, ended by the signals a logout or Ctrl+C sends, alone
-// and beside a second copy, and two writers adding customers at the same time.
+// directory of its own (named "Smith, Co", as a firm's folder may be), ended
+// by the signals a closed terminal, a logout or Ctrl+C sends, by a lost
+// display, alone and beside a second copy; started without a display; and two
+// writers adding customers at the same time.
+#include "app/application.h"
 #include "data/schema.h"
 #include "data/signature.h"
 #include "testsupport.h"
@@ -10,16 +13,19 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <csignal>
+#include <functional>
 #include <memory>
 
 using namespace quillory;
 using test::header;
 using test::readAll;
+using test::useLocksOn;
 using test::writeAll;
 
 namespace {
@@ -36,7 +42,7 @@ QStringList entries(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// Whether the process catches both SIGTERM and SIGINT yet, as the program
+// Whether the process catches SIGHUP, SIGTERM and SIGINT yet, as the program
 // does from its first moments on; a signal before that would end it without
 // closing the database.
 bool catchesClosingSignals(qint64 pid) {
@@ -46,27 +52,30 @@ bool catchesClosingSignals(qint64 pid) {
             continue;
         bool ok = false;
         const quint64 caught = line.mid(7).trimmed().toULongLong(&ok, 16);
-        const quint64 wanted = (quint64(1) << (SIGTERM - 1)) | (quint64(1) << (SIGINT - 1));
+        quint64 wanted = 0;
+        for (const int number : {SIGHUP, SIGTERM, SIGINT})
+            wanted |= quint64(1) << (number - 1);
         return ok && (caught & wanted) == wanted;
     }
     return false;
 }
 
 // A program directory of its own: a copy of the built executable and a fresh
-// database, marked as an installed one is.
+// database, marked as an installed one is. Its name holds a comma.
 class ProgramDirectory {
 public:
     ProgramDirectory() {
         const QString built =
             qEnvironmentVariable("QUILLORY_BIN_DIR") + QLatin1Char('/') + kProgramName;
-        m_ready = m_dir.isValid() && QFile::copy(built, program()) &&
+        m_ready = m_dir.isValid() && QDir(m_dir.path()).mkdir(QStringLiteral("Smith, Co")) &&
+                  QFile::copy(built, program()) &&
                   QFile::setPermissions(program(), QFile::permissions(built)) &&
                   createDatabaseFile(databasePath());
     }
 
     bool isReady() const { return m_ready; }
-    QString path() const { return m_dir.path(); }
-    QString file(const QString& name) const { return m_dir.filePath(name); }
+    QString path() const { return m_dir.filePath(QStringLiteral("Smith, Co")); }
+    QString file(const QString& name) const { return path() + u'/' + name; }
     QString program() const { return file(kProgramName); }
     QString databasePath() const { return file(kDatabase); }
     // The directory as the running program sees its own: symbolic links
@@ -78,15 +87,23 @@ private:
     bool m_ready = false;
 };
 
-// One running copy of the program, started in `directory`.
+// Qt's accessibility log names every window it registers: a way to see which
+// box a copy shows.
+const QString kLogWindows = QStringLiteral("qt.accessibility.cache.debug=true");
+
+// One running copy of the program, started in `directory` on the offscreen
+// platform unless `environmentChange` says otherwise.
 class ProgramCopy {
 public:
-    explicit ProgramCopy(const ProgramDirectory& directory, const QString& loggingRules = QString())
+    explicit ProgramCopy(const ProgramDirectory& directory, const QString& loggingRules = QString(),
+                         const std::function<void(QProcessEnvironment&)>& environmentChange = {})
         : m_directory(directory) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         if (!loggingRules.isEmpty())
             environment.insert(QStringLiteral("QT_LOGGING_RULES"), loggingRules);
+        if (environmentChange)
+            environmentChange(environment);
         m_process.setProcessEnvironment(environment);
         m_process.setWorkingDirectory(directory.path());
         m_process.start(directory.program(), {});
@@ -96,11 +113,14 @@ public:
     QProcess& process() { return m_process; }
     bool isRunning() const { return m_process.state() == QProcess::Running; }
 
-    // Started, with the header restored and the closing signals caught.
-    bool isSettled() const {
-        return isRunning() && QFile::exists(m_directory.file(kNetworkPath)) &&
-               header(m_directory.databasePath()) == signature::kPlain &&
-               catchesClosingSignals(m_process.processId());
+    // Started, with the closing signals caught, and using the database:
+    // `copies` copies hold their use lock on it (this one among them), and
+    // the header is restored.
+    bool isSettled(int copies) const {
+        return isRunning() && catchesClosingSignals(m_process.processId()) &&
+               useLocksOn(m_directory.databasePath()) ==
+                   QStringList(copies, QStringLiteral("READ")) &&
+               header(m_directory.databasePath()) == signature::kPlain;
     }
 
     void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
@@ -117,11 +137,13 @@ private:
     QByteArray m_stderr;
 };
 
-#define WAIT_UNTIL_SETTLED(copy)                                                                   \
+// Waits until `copies` copies use the database, this one the last to start.
+#define WAIT_UNTIL_SETTLED(copy, copies)                                                           \
     do {                                                                                           \
-        QTRY_VERIFY_WITH_TIMEOUT(!(copy).isRunning() || (copy).isSettled(), kTimeout);             \
-        QVERIFY2((copy).isSettled(), qPrintable(QStringLiteral("The program did not settle: ") +   \
-                                                (copy).errorOutput()));                            \
+        QTRY_VERIFY_WITH_TIMEOUT(!(copy).isRunning() || (copy).isSettled(copies), kTimeout);       \
+        QVERIFY2(                                                                                  \
+            (copy).isSettled(copies),                                                              \
+            qPrintable(QStringLiteral("The program did not settle: ") + (copy).errorOutput()));    \
     } while (false)
 
 #define VERIFY_CLEAN_EXIT(copy)                                                                    \
@@ -153,16 +175,20 @@ private slots:
         const QByteArray installed = readAll(dir.databasePath());
         QCOMPARE(installed.left(15), signature::kMarker);
 
-        // The first start writes NetworkPath.sfe; the second opens the same
-        // file again. A logout closes the first, an interrupt the second.
+        // The first start writes NetworkPath.sfe (quoted, for the comma in
+        // the folder's name); the next ones open the same file again. A
+        // logout closes the first, an interrupt the second, a closed terminal
+        // the third.
         QByteArray networkPath;
-        for (const int closing : {SIGTERM, SIGINT}) {
+        for (const int closing : {SIGTERM, SIGINT, SIGHUP}) {
             ProgramCopy copy(dir);
-            WAIT_UNTIL_SETTLED(copy);
+            WAIT_UNTIL_SETTLED(copy, 1);
             if (networkPath.isEmpty()) {
                 networkPath = readAll(dir.file(kNetworkPath));
-                QCOMPARE(networkPath,
-                         (dir.programDirectory() + QStringLiteral("/records.mdb\r\n")).toUtf8());
+                QCOMPARE(
+                    networkPath,
+                    u'"' +
+                        (dir.programDirectory() + QStringLiteral("/records.mdb\"\r\n")).toUtf8());
             }
             const QByteArray running = readAll(dir.databasePath());
             QCOMPARE(running.left(15), signature::kPlain);
@@ -190,7 +216,7 @@ private slots:
         // The box is modal and nobody can answer it in this process: wait
         // until it shows (Qt's accessibility log names every window it
         // registers), then end the program the hard way.
-        ProgramCopy copy(dir, QStringLiteral("qt.accessibility.cache.debug=true"));
+        ProgramCopy copy(dir, kLogWindows);
         const auto boxShown = [&copy] {
             const QStringList lines = copy.errorOutput().split(u'\n');
             return std::any_of(lines.cbegin(), lines.cend(), [](const QString& line) {
@@ -219,11 +245,11 @@ private slots:
         test::scalarOn(dir.databasePath(),
                        QStringLiteral("INSERT INTO tblbusoptions (uselogin,UserName,Password) "
                                       "VALUES (1,'boss','pw')"));
-        ProgramCopy copy(dir, QStringLiteral("qt.accessibility.cache.debug=true"));
+        ProgramCopy copy(dir, kLogWindows);
         const auto askingForTheUser = [&copy] {
             return copy.errorOutput().contains(QStringLiteral("\"Username:\""));
         };
-        QTRY_VERIFY_WITH_TIMEOUT(!copy.isRunning() || (copy.isSettled() && askingForTheUser()),
+        QTRY_VERIFY_WITH_TIMEOUT(!copy.isRunning() || (copy.isSettled(1) && askingForTheUser()),
                                  kTimeout);
         QVERIFY2(askingForTheUser(), qPrintable(copy.errorOutput()));
         const QByteArray running = readAll(dir.databasePath());
@@ -246,10 +272,11 @@ private slots:
         QVERIFY(dir.isReady());
         const QByteArray installed = readAll(dir.databasePath());
 
+        // Each copy counts as using the database once it holds its use lock.
         auto first = std::make_unique<ProgramCopy>(dir);
-        WAIT_UNTIL_SETTLED(*first);
+        WAIT_UNTIL_SETTLED(*first, 1);
         auto second = std::make_unique<ProgramCopy>(dir);
-        WAIT_UNTIL_SETTLED(*second);
+        WAIT_UNTIL_SETTLED(*second, 2);
         QVERIFY(first->isRunning());
         QCOMPARE(header(dir.databasePath()), signature::kPlain);
 
@@ -265,6 +292,60 @@ private slots:
         const QByteArray after = readAll(dir.databasePath());
         QCOMPARE(after.left(15), signature::kMarker);
         QCOMPARE(after.mid(15), installed.mid(15));
+    }
+
+    void withoutADisplayTheProgramSaysSoAndLeavesTheDatabaseAlone() {
+        ProgramDirectory dir;
+        QVERIFY(dir.isReady());
+        const QByteArray installed = readAll(dir.databasePath());
+        ProgramCopy copy(dir, QString(), [](QProcessEnvironment& environment) {
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            environment.remove(QStringLiteral("DISPLAY"));
+            environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        });
+        QVERIFY(copy.process().waitForFinished(kTimeout));
+        QVERIFY2(copy.process().exitStatus() == QProcess::NormalExit,
+                 qPrintable(copy.errorOutput()));
+        QCOMPARE(copy.process().exitCode(), kExitNoDisplay);
+        QVERIFY2(copy.errorOutput().contains(QStringLiteral("needs a graphical desktop session")),
+                 qPrintable(copy.errorOutput()));
+        QCOMPARE(readAll(dir.databasePath()), installed);
+        QVERIFY(!QFile::exists(dir.file(kNetworkPath)));
+    }
+
+    // Qt ends the program with exit() when the display connection breaks;
+    // the database is closed and marked on that way out too.
+    void losingTheDisplayStillLeavesTheDatabaseMarked() {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty())
+            QSKIP("Xvfb is not installed (scripts/install-deps.sh installs it)");
+        ProgramDirectory dir;
+        QVERIFY(dir.isReady());
+        // Xvfb writes its display number to the descriptor given once it
+        // accepts connections.
+        QProcess server;
+        server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QByteArray number;
+        QTRY_VERIFY_WITH_TIMEOUT((number += server.readAllStandardOutput()).endsWith('\n') ||
+                                     server.state() == QProcess::NotRunning,
+                                 kTimeout);
+        QVERIFY2(number.endsWith('\n'), server.readAllStandardError().constData());
+        const QString display = u':' + QString::fromLatin1(number.trimmed());
+
+        ProgramCopy copy(dir, QString(), [&display](QProcessEnvironment& environment) {
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            environment.insert(QStringLiteral("DISPLAY"), display);
+            environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        });
+        WAIT_UNTIL_SETTLED(copy, 1);
+        server.terminate();
+        QVERIFY(server.waitForFinished(kTimeout));
+        QVERIFY2(copy.process().waitForFinished(kTimeout), "The program outlived its display");
+        QVERIFY2(copy.process().exitStatus() == QProcess::NormalExit,
+                 qPrintable(copy.errorOutput()));
+        QCOMPARE(header(dir.databasePath()), signature::kMarker);
+        QCOMPARE(useLocksOn(dir.databasePath()), QStringList{});
     }
 
     void twoCopiesAddingCustomersAtOnceNeverShareAnId() {

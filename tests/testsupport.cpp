@@ -5,11 +5,14 @@
 #include "data/schema.h"
 #include "data/signature.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace quillory::test {
 
@@ -62,6 +65,11 @@ void ScriptedPrompt::expectOpenFile(const QString& title, const QString& filters
     m_expected.enqueue(e);
 }
 
+void ScriptedPrompt::whileShown(std::function<void()> action) {
+    if (!m_expected.isEmpty())
+        m_expected.last().whileShown = std::move(action);
+}
+
 bool ScriptedPrompt::verifyAllShown() {
     if (m_expected.isEmpty())
         return true;
@@ -86,6 +94,8 @@ Prompt::Answer ScriptedPrompt::message(const QString& text, Buttons buttons, Ico
         return buttons == Buttons::Ok ? Ok : (buttons == Buttons::YesNo ? No : Cancel);
     }
     const Expected e = m_expected.dequeue();
+    if (e.whileShown)
+        e.whileShown();
     const bool same =
         !e.box.isInput && !e.box.isFileDialog && e.box.title == title &&
         (e.anyText || (e.box.text == text && e.box.buttons == buttons && e.box.icon == icon));
@@ -138,8 +148,11 @@ std::optional<QString> ScriptedPrompt::openFile(const QString& title, const QStr
     return e.inputAnswer;
 }
 
-TempProgram::TempProgram(bool withDatabase) {
-    environment::setProgramDirectory(m_dir.path());
+TempProgram::TempProgram(bool withDatabase, const QString& folder)
+    : m_path(folder.isEmpty() ? m_dir.path() : m_dir.filePath(folder)) {
+    if (!folder.isEmpty() && !QDir().mkpath(m_path))
+        qFatal("Cannot make the program directory %s", qPrintable(m_path));
+    environment::setProgramDirectory(m_path);
     environment::setClock([] { return fixedNow(); });
     if (withDatabase) {
         Error error;
@@ -204,6 +217,25 @@ bool writeAll(const QString& path, const QByteArray& bytes) {
 
 QByteArray header(const QString& path) {
     return readAll(path).left(15);
+}
+
+QStringList useLocksOn(const QString& databasePath) {
+    struct stat info = {};
+    if (::stat(QFile::encodeName(databasePath).constData(), &info) != 0)
+        return {};
+    const QByteArray inode = ':' + QByteArray::number(qulonglong(info.st_ino)) + ' ';
+    // A one-byte lock shows its first and its last byte.
+    const QByteArray offset = QByteArray::number(signature::kUseLockOffset);
+    const QByteArray range = ' ' + offset + ' ' + offset;
+    QStringList locks;
+    for (const QByteArray& line : readAll(QStringLiteral("/proc/locks")).split('\n')) {
+        if (!line.contains(inode) || !line.endsWith(range))
+            continue;
+        const QString type =
+            line.contains(" WRITE ") ? QStringLiteral("WRITE") : QStringLiteral("READ");
+        locks.append(line.contains("->") ? QStringLiteral("-> ") + type : type);
+    }
+    return locks;
 }
 
 void pinEnglishUs() {

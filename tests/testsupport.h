@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <optional>
 
 namespace quillory::test {
@@ -47,6 +48,10 @@ public:
     void expectOpenFile(const QString& title, const QString& filters,
                         std::optional<QString> answer);
 
+    // Runs `action` while the box expected last is showing, as if the user
+    // did something elsewhere before answering it.
+    void whileShown(std::function<void()> action);
+
     bool verifyAllShown();
     const QList<ShownBox>& shown() const { return m_shown; }
     void clear();
@@ -62,6 +67,7 @@ private:
         bool anyText = false;
         Answer answer = Ok;
         std::optional<QString> inputAnswer;
+        std::function<void()> whileShown;
     };
     QQueue<Expected> m_expected;
     QList<ShownBox> m_shown;
@@ -71,12 +77,14 @@ private:
 // from the shipped schema, and a fixed clock.
 class TempProgram {
 public:
-    // With `withDatabase` false the directory holds no records.mdb.
-    explicit TempProgram(bool withDatabase = true);
+    // With `withDatabase` false the directory holds no records.mdb. With a
+    // folder name the program directory is a folder of that name inside the
+    // temporary one.
+    explicit TempProgram(bool withDatabase = true, const QString& folder = QString());
     ~TempProgram();
 
-    QString dir() const { return m_dir.path(); }
-    QString file(const QString& name) const { return m_dir.filePath(name); }
+    QString dir() const { return m_path; }
+    QString file(const QString& name) const { return m_path + u'/' + name; }
     QString databasePath() const { return file(QStringLiteral("records.mdb")); }
 
     // Runs statements directly against records.mdb, outside the program's
@@ -89,6 +97,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_path;
 };
 
 // Runs a statement directly on a database file, outside the program's own
@@ -102,6 +111,12 @@ QVariant scalarOn(const QString& databasePath, const QString& query,
 QByteArray readAll(const QString& path);
 bool writeAll(const QString& path, const QByteArray& bytes);
 QByteArray header(const QString& path);
+
+// The entries of the kernel's lock table on the byte whose lock marks a
+// running copy of the program (see DatabaseUseLock): "READ" for each copy
+// using the database, "WRITE" for one writing the marker, and "-> READ" for
+// a copy waiting to start.
+QStringList useLocksOn(const QString& databasePath);
 
 // Pins the formats to US English.
 void pinEnglishUs();

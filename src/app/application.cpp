@@ -7,14 +7,96 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace quillory {
 
-int runQuillory(int argc, char** argv) {
-    QApplication app(argc, argv);
+namespace {
+
+QtMessageHandler qtHandler = nullptr;
+const char* programPath = "quillory";
+
+// Qt ends the program with abort() when no platform plugin can start, as when
+// there is no display to connect to. Say what the program needs instead, and
+// end with its own status.
+void startupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        qtHandler(type, context, message);
+        return;
+    }
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    std::fprintf(stderr,
+                 "Quillory needs a graphical desktop session, and could not open one "
+                 "(DISPLAY=\"%s\", WAYLAND_DISPLAY=\"%s\").\n"
+                 "Start it from a desktop session, or without a screen under Xvfb:\n"
+                 "    xvfb-run -a %s\n",
+                 display.constData(), wayland.constData(), programPath);
+    std::fflush(stderr);
+    std::_Exit(kExitNoDisplay);
+}
+
+// Answers every box without showing it: used while the program ends with no
+// display left to show one on.
+class SilentPrompt : public Prompt {
+public:
+    Answer message(const QString&, Buttons buttons, Icon, const QString&) override {
+        return buttons == Buttons::YesNo ? No : (buttons == Buttons::Ok ? Ok : Cancel);
+    }
+    std::optional<QString> input(const QString&, const QString&, const QString&, bool) override {
+        return std::nullopt;
+    }
+    std::optional<QString> openFile(const QString&, const QString&) override {
+        return std::nullopt;
+    }
+};
+
+// When the connection to the display breaks, Qt's platform plugin ends the
+// program with exit() from inside the event loop: the window never unloads.
+// This closes (and, for the last copy, marks) the database on that way out.
+Database* databaseInUse = nullptr;
+
+void closeDatabaseAtExit() {
+    if (!databaseInUse)
+        return;
+    SilentPrompt silent;
+    Prompt::install(&silent);
+    databaseInUse->CloseDatabase();
+    databaseInUse = nullptr;
+    Prompt::install(nullptr);
+}
+
+// Registers the database for closeDatabaseAtExit() for as long as it lives.
+class ClosedAtExit {
+public:
+    explicit ClosedAtExit(Database& db) {
+        // Registered after the database opened, so that the hook runs before
+        // the SQL module's own clean-up at exit.
+        static const bool registered = std::atexit(closeDatabaseAtExit) == 0;
+        if (registered)
+            databaseInUse = &db;
+    }
+    ~ClosedAtExit() { databaseInUse = nullptr; }
+    ClosedAtExit(const ClosedAtExit&) = delete;
+    ClosedAtExit& operator=(const ClosedAtExit&) = delete;
+};
+
+} // namespace
+
+void setUpApplication() {
+    // The name stands where a box has no title of its own. No display name is
+    // set: window managers would see it appended to every box's title.
     QApplication::setApplicationName(Prompt::applicationTitle());
-    QApplication::setApplicationDisplayName(Prompt::applicationTitle());
+}
+
+int runQuillory(int argc, char** argv) {
+    if (argc > 0)
+        programPath = argv[0];
+    qtHandler = qInstallMessageHandler(startupMessages);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(qtHandler);
+    setUpApplication();
 
     // Watching from the start: a signal that comes while the database opens
     // waits until the first event loop runs, and is not lost to the default
@@ -34,7 +116,8 @@ int runQuillory(int argc, char** argv) {
     Database db;
     frmMain window(db);
     if (!window.initialized())
-        return 1;
+        return kExitNoDatabase;
+    const ClosedAtExit closedAtExit(db);
     running = &window;
     if (!window.Form_Load())
         return 0;

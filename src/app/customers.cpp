@@ -58,4 +58,25 @@ std::optional<int> applySaveRules(QStringList& texts) {
     return std::nullopt;
 }
 
+QVariantMap shownNames(const QVariantList& loaded) {
+    QVariantMap names;
+    for (const QString& column : {QStringLiteral("fname"), QStringLiteral("lname")})
+        names.insert(column, loaded.value(customerstore::kColumns.indexOf(column)));
+    return names;
+}
+
+SaveDelta saveDelta(const QVariantList& loaded, const QStringList& viewLeft,
+                    const QStringList& now) {
+    SaveDelta delta;
+    delta.shown = shownNames(loaded);
+    for (int i = 0; i < now.size() && i + 1 < customerstore::kColumns.size(); ++i) {
+        if (now.at(i) == viewLeft.value(i))
+            continue;
+        const QString& column = customerstore::kColumns.at(i + 1);
+        delta.changes.insert(column, now.at(i));
+        delta.shown.insert(column, loaded.value(i + 1));
+    }
+    return delta;
+}
+
 } // namespace quillory::customers

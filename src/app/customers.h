@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
 
 #include <array>
 #include <optional>
@@ -32,5 +34,23 @@ const std::array<SaveRule, 13>& saveRules();
 // index of the first empty required box (defaults before it are already
 // written), or nothing when every rule passed.
 std::optional<int> applySaveRules(QStringList& texts);
+
+// What a Save of a shown customer writes, and on what condition. A box counts
+// as changed when its text (defaults included) differs from the text the
+// customer view left in it; only those columns are written, so a box the
+// user did not touch is never rewritten.
+struct SaveDelta {
+    QVariantMap changes; // column -> the box's text
+    // column -> the value the view loaded: the changed columns and the two
+    // names, which must still hold it for the write to go ahead.
+    QVariantMap shown;
+};
+// `loaded` holds the customer's columns in customerstore::kColumns order;
+// `viewLeft` and `now` the 13 edit boxes' texts, first name to memo.
+SaveDelta saveDelta(const QVariantList& loaded, const QStringList& viewLeft,
+                    const QStringList& now);
+
+// The names as the view loaded them, which a Delete requires to still hold.
+QVariantMap shownNames(const QVariantList& loaded);
 
 } // namespace quillory::customers

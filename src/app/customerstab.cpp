@@ -45,6 +45,7 @@ QStringList CustomersTab::editTexts() const {
 // --- Customer list and view ---------------------------------------------------
 
 void CustomersTab::fillCustomerList() {
+    m_shown.reset();
     const std::optional<QStringList> entries = customerstore::customerEntries(m_db);
     QListWidget* list = ui.lstCustomer;
     if (!entries || entries->isEmpty()) {
@@ -81,6 +82,7 @@ void CustomersTab::lstCustomer_Click() {
     if (entry.isEmpty())
         return;
     m_window.ClearAllTextBoxes();
+    m_shown.reset();
     const std::optional<int> id = customers::selectedCustomerId(entry);
     if (!id)
         return;
@@ -90,6 +92,7 @@ void CustomersTab::lstCustomer_Click() {
     const QList<QWidget*> shown = QList<QWidget*>{ui.txtCustId} + editBoxes();
     for (int i = 0; i < shown.size() && i < row->size(); ++i)
         boxes::setText(shown.at(i), row->at(i).toString());
+    m_shown = Shown{*id, *row, editTexts()};
     m_window.SetCustomerEditMode(true);
 
     const QStringList projects = customerstore::projectEntries(m_db, *id);
@@ -124,13 +127,17 @@ void CustomersTab::lstCustomer_Click() {
 // --- Customer editing ---------------------------------------------------------
 
 void CustomersTab::cmdCustNew_Click() {
+    m_shown.reset();
     m_window.ClearAllTextBoxes();
     m_window.SetCustomerEditMode(false);
     ui.txtCustFirst->setFocus();
 }
 
 void CustomersTab::cmdCustEdit_Click() {
-    if (m_window.selectedCustomerEntry().isEmpty()) {
+    // A highlighted entry whose customer is not shown (after a Save emptied
+    // the boxes) is no customer to edit: an empty edit would save a copy.
+    if (m_window.selectedCustomerEntry().isEmpty() || !m_shown ||
+        ui.txtCustId->text() != QString::number(m_shown->id)) {
         showMessage(QStringLiteral("Please select a customer from the list before editing."),
                     Prompt::Buttons::Ok, Prompt::Icon::None, kDataError);
         return;
@@ -159,21 +166,37 @@ void CustomersTab::cmdCustSave_Click() {
         if (!customerstore::insertCustomer(m_db, texts))
             return;
     } else {
-        const std::optional<int> id = m_window.selectedCustomerId();
-        const customerstore::UpdateResult result =
-            id ? customerstore::updateCustomer(m_db, *id, texts)
-               : customerstore::UpdateResult::NotFound;
-        if (result == customerstore::UpdateResult::NotFound) {
+        using customerstore::UpdateResult;
+        UpdateResult result = UpdateResult::NotFound;
+        if (m_shown) {
+            const customers::SaveDelta delta =
+                customers::saveDelta(m_shown->loaded, m_shown->boxTexts, texts);
+            result = customerstore::updateCustomer(m_db, m_shown->id, delta.shown, delta.changes);
+        }
+        switch (result) {
+        case UpdateResult::Updated:
+            break;
+        case UpdateResult::NotFound:
             showMessage(QStringLiteral("Customer record not found."), Prompt::Buttons::Ok,
                         Prompt::Icon::None, kDataError);
             return;
-        }
-        if (result == customerstore::UpdateResult::Failed)
+        case UpdateResult::ChangedMeanwhile:
+            showChangedByAnotherUser();
             return;
+        case UpdateResult::Failed:
+            return;
+        }
     }
+    m_shown.reset();
     m_window.ClearAllTextBoxes();
     m_window.SetCustomerEditMode(true);
     ui.lstCustomer->setFocus();
+}
+
+void CustomersTab::showChangedByAnotherUser() {
+    showMessage(QStringLiteral("This customer was changed by another user since it was shown. "
+                               "Select it again to see the change."),
+                Prompt::Buttons::Ok, Prompt::Icon::None, kDataError);
 }
 
 void CustomersTab::cmdCustCancel_Click() {
@@ -181,9 +204,10 @@ void CustomersTab::cmdCustCancel_Click() {
 }
 
 void CustomersTab::cmdCustDelete_Click() {
-    const std::optional<int> id = m_window.selectedCustomerId();
-    if (!id)
+    // Only the customer on show is deleted; after New there is none.
+    if (m_window.selectedCustomerEntry().isEmpty() || !m_shown)
         return;
+    const int id = m_shown->id;
     using Buttons = Prompt::Buttons;
     using Icon = Prompt::Icon;
     if (showMessage(QStringLiteral("Delete the selected customer?"), Buttons::YesNo, Icon::None,
@@ -198,8 +222,15 @@ void CustomersTab::cmdCustDelete_Click() {
         return;
     // Nothing is removed unless all of it is; a failure has been reported and
     // leaves the edit state as it was.
-    if (!customerstore::deleteCustomer(m_db, *id))
+    switch (customerstore::deleteCustomer(m_db, id, customers::shownNames(m_shown->loaded))) {
+    case customerstore::DeleteResult::Deleted:
+        break;
+    case customerstore::DeleteResult::ChangedMeanwhile:
+        showChangedByAnotherUser();
         return;
+    case customerstore::DeleteResult::Failed:
+        return;
+    }
     m_window.SetCustomerEditMode(true);
     cmdCustRefresh_Click();
     showMessage(QStringLiteral("Customer Records removed from database successfully."), Buttons::Ok,

@@ -3,6 +3,9 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QVariantList>
+
+#include <optional>
 
 namespace Ui {
 class frmMain;
@@ -38,6 +41,17 @@ public:
 
 private:
     QStringList editTexts() const;
+    void showChangedByAnotherUser();
+
+    // The customer the view last showed: its id, its columns as loaded, and
+    // the boxes' texts as the view left them. Save writes what the user
+    // changed against these; Edit and Delete work on this customer only.
+    struct Shown {
+        int id = 0;
+        QVariantList loaded;
+        QStringList boxTexts;
+    };
+    std::optional<Shown> m_shown;
 
     frmMain& m_window;
     Ui::frmMain& ui;

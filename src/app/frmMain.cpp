@@ -3,8 +3,10 @@
 #include "app/boxes.h"
 #include "app/customers.h"
 #include "app/customerstab.h"
+#include "app/fittinglabel.h"
 #include "app/projectstab.h"
 #include "data/loginsettings.h"
+#include "errors/handleerror.h"
 #include "errors/prompt.h"
 #include "invoice/invoicestab.h"
 #include "ui_frmMain.h"
@@ -22,6 +24,7 @@ namespace quillory {
 frmMain::frmMain(Database& db, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::frmMain>()), m_db(db) {
     ui->setupUi(this);
+    boxes::limitCharacters(this);
     ui->cmdCustRefresh->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -41,6 +44,12 @@ frmMain::~frmMain() {
 
 bool frmMain::runLogin() {
     const LoginSettings login = readLoginSettings(m_db.cnMain);
+    // Settings that cannot be read have nothing to check the answers
+    // against: nobody gets in, and the reason goes to the error log.
+    if (!login.readable) {
+        HandleError(login.error);
+        return false;
+    }
     if (!login.asks)
         return true;
     const QString user = askInput(QStringLiteral("Enter username:"), QStringLiteral("Username:"))
@@ -74,8 +83,6 @@ bool frmMain::Form_Load() {
     m_customers->fillCustomerList();
     ui->lblTotal->setText(QStringLiteral("Total Owing: "));
     ui->lblOpenDays->setText(QStringLiteral("Days open: "));
-    ui->lblTotal->adjustSize();
-    ui->lblOpenDays->adjustSize();
     return true;
 }
 
@@ -123,7 +130,12 @@ void frmMain::placeControls() {
                 w->parentWidget()->layout() != nullptr || !w->objectName().size() ||
                 w->objectName().startsWith(QStringLiteral("qt_")))
                 continue;
-            w->setGeometry(scaled(w->geometry()));
+            // A fitting label's size follows its text at the screen's own
+            // font size already; only its place is scaled.
+            if (qobject_cast<FittingLabel*>(w))
+                w->move(scaled(w->geometry()).topLeft());
+            else
+                w->setGeometry(scaled(w->geometry()));
         }
     }
     for (QWidget* page : pages) {

@@ -9,6 +9,9 @@
 namespace quillory {
 
 namespace {
+// A logout or a closed terminal (SIGHUP), a shutdown (SIGTERM), Ctrl+C (SIGINT).
+constexpr int kClosingSignals[] = {SIGHUP, SIGTERM, SIGINT};
+
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int) {
@@ -33,13 +36,13 @@ SignalWatcher::SignalWatcher(std::function<void()> handler, QObject* parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int number : kClosingSignals)
+        sigaction(number, &action, nullptr);
 }
 
 SignalWatcher::~SignalWatcher() {
-    signal(SIGTERM, SIG_DFL);
-    signal(SIGINT, SIG_DFL);
+    for (const int number : kClosingSignals)
+        signal(number, SIG_DFL);
     if (signalPipe[0] >= 0) {
         ::close(signalPipe[0]);
         ::close(signalPipe[1]);

@@ -8,8 +8,9 @@ class QSocketNotifier;
 
 namespace quillory {
 
-// Turns SIGTERM and SIGINT into a call on the event loop, so that a logout or
-// Ctrl+C closes the program the same way File > Exit does.
+// Turns SIGHUP, SIGTERM and SIGINT into a call on the event loop, so that a
+// closed terminal, a logout or Ctrl+C closes the program the same way
+// File > Exit does.
 class SignalWatcher : public QObject {
     Q_OBJECT
 public:

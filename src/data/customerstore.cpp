@@ -1,5 +1,6 @@
 #include "data/customerstore.h"
 
+#include "data/rowguard.h"
 #include "errors/handleerror.h"
 
 #include <QSqlQuery>
@@ -140,42 +141,49 @@ std::optional<int> insertCustomer(Database& db, const QStringList& values) {
     return id;
 }
 
-UpdateResult updateCustomer(Database& db, int id, const QStringList& values) {
+UpdateResult updateCustomer(Database& db, int id, const QVariantMap& shown,
+                            const QVariantMap& changes) {
+    switch (rowguard::writeIfUnchanged(db.cnMain, QStringLiteral("tblcustomer"),
+                                       QStringLiteral("id"), id, shown, changes)) {
+    case rowguard::Result::Written:
+        return UpdateResult::Updated;
+    case rowguard::Result::Failed:
+        HandleError(db.cnMain.lastError());
+        return UpdateResult::Failed;
+    case rowguard::Result::ChangedMeanwhile:
+        break;
+    }
+    // Gone altogether, or still there with other values?
     Recordset rs;
     if (!db.RefreshRecordset(rs,
-                             QStringLiteral("SELECT * FROM tblcustomer WHERE id=") + idText(id)) ||
-        rs.bof() || rs.eof())
+                             QStringLiteral("SELECT id FROM tblcustomer WHERE id=") + idText(id)) ||
+        rs.eof())
         return UpdateResult::NotFound;
-    rs.moveFirst();
-    for (int i = 0; i < values.size() && i + 1 < kColumns.size(); ++i) {
-        if (!rs.setField(kColumns.at(i + 1), values.at(i))) {
-            HandleError(rs.lastError());
-            return UpdateResult::Failed;
-        }
-    }
-    if (!rs.update()) {
-        HandleError(rs.lastError());
-        return UpdateResult::Failed;
-    }
-    return UpdateResult::Updated;
+    return UpdateResult::ChangedMeanwhile;
 }
 
-bool deleteCustomer(Database& db, int id) {
+DeleteResult deleteCustomer(Database& db, int id, const QVariantMap& shown) {
     Connection& cn = db.cnMain;
     Transaction transaction(cn);
     const QString idPart = idText(id);
-    const bool ok =
-        transaction.isActive() &&
-        cn.execute(QStringLiteral("DELETE FROM tblcustomer WHERE ID=") + idPart) &&
-        cn.execute(QStringLiteral("DELETE FROM tblservices WHERE customerid=") + idPart) &&
-        cn.execute(QStringLiteral("DELETE FROM tblinvoice WHERE customerid=") + idPart) &&
-        transaction.commit();
+    const rowguard::Condition held = rowguard::stillHolds(shown);
+    QString removeCustomer = QStringLiteral("DELETE FROM tblcustomer WHERE ID=") + idPart;
+    if (!held.sql.isEmpty())
+        removeCustomer += QStringLiteral(" AND ") + held.sql;
+    int removed = 0;
+    bool ok = transaction.isActive() && cn.execute(removeCustomer, held.params, &removed);
+    if (ok && removed == 0)
+        return DeleteResult::ChangedMeanwhile; // rolled back: nothing else goes
+    ok = ok && cn.execute(QStringLiteral("DELETE FROM tblservices WHERE customerid=") + idPart) &&
+         cn.execute(QStringLiteral("DELETE FROM tblinvoice WHERE customerid=") + idPart) &&
+         transaction.commit();
     if (!ok) {
         const Error error = cn.lastError();
         transaction.rollback();
         HandleError(error);
+        return DeleteResult::Failed;
     }
-    return ok;
+    return DeleteResult::Deleted;
 }
 
 } // namespace quillory::customerstore

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <QVariantList>
+#include <QVariantMap>
 
 #include <optional>
 
@@ -52,13 +53,19 @@ Totals customerTotals(Database& db, int customerId);
 // or nothing after reporting the failure.
 std::optional<int> insertCustomer(Database& db, const QStringList& values);
 
-enum class UpdateResult { Updated, NotFound, Failed };
-// Rewrites fname .. notes of an existing customer. NotFound is not reported
+enum class UpdateResult { Updated, NotFound, ChangedMeanwhile, Failed };
+// Writes `changes` (column -> value) into an existing customer, but only
+// while every column of `shown` still holds the value the window showed: a
+// Save never writes over what another copy of the program changed meanwhile.
+// NotFound (no such customer any more) and ChangedMeanwhile are not reported
 // here; Failed is.
-UpdateResult updateCustomer(Database& db, int id, const QStringList& values);
+UpdateResult updateCustomer(Database& db, int id, const QVariantMap& shown,
+                            const QVariantMap& changes);
 
-// Removes a customer with its projects and invoices, all or nothing. A
-// failure is reported and leaves every row in place.
-bool deleteCustomer(Database& db, int id);
+enum class DeleteResult { Deleted, ChangedMeanwhile, Failed };
+// Removes a customer with its projects and invoices, all or nothing, and only
+// while the customer's columns in `shown` (its names) still hold what the
+// window showed. A failure is reported and leaves every row in place.
+DeleteResult deleteCustomer(Database& db, int id, const QVariantMap& shown);
 
 } // namespace quillory::customerstore

@@ -4,8 +4,15 @@
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <unistd.h>
 
 namespace quillory {
 
@@ -14,22 +21,98 @@ namespace {
 const QString kNetworkPathFile = QStringLiteral("NetworkPath.sfe");
 const QString kDefaultDatabase = QStringLiteral("records.mdb");
 
+// Far more than any path (PATH_MAX is 4096 bytes), so that a damaged
+// NetworkPath.sfe cannot keep the program busy reading it.
+constexpr qsizetype kLongestLine = 16 * 1024;
+
+// The error number of a failed write, from the system's reason.
+std::int64_t writeErrorNumber(int error) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return errnum::DiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return errnum::PermissionDenied;
+    default:
+        return errnum::PathFileAccess;
+    }
+}
+
+// Writes `bytes` as the whole of `path`: under another name first, synced to
+// disk, then renamed into place, so that a copy starting at the same moment
+// never reads it half written and a failed write (a full disk) leaves no
+// empty file behind. Every step is checked.
+std::optional<Error> writeWholeFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    const auto failed = [&](int error) -> std::optional<Error> {
+        file.cancelWriting();
+        return Error{writeErrorNumber(error), QStringLiteral("Cannot write ") + path +
+                                                  QStringLiteral(": ") +
+                                                  QString::fromLocal8Bit(std::strerror(error))};
+    };
+    // Unbuffered, so that a write the disk refuses fails here and not in a
+    // flush whose failure would go unnoticed.
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return failed(errno ? errno : EIO);
+    if (file.write(bytes) != bytes.size())
+        return failed(errno ? errno : EIO);
+    if (::fsync(file.handle()) != 0)
+        return failed(errno);
+    errno = 0;
+    if (!file.commit())
+        return failed(errno ? errno : EIO);
+    return std::nullopt;
+}
+
 } // namespace
 
 QString readFirstField(const QByteArray& bytes) {
-    const QString text = QString::fromUtf8(bytes);
+    // Only the first line counts, and only as far as a path can reach.
+    QByteArrayView line = QByteArrayView(bytes).first(std::min(bytes.size(), kLongestLine));
+    const qsizetype lineEnd = line.indexOf('\n');
+    if (lineEnd >= 0)
+        line = line.first(lineEnd);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    const QString text = QString::fromUtf8(line);
     qsizetype i = 0;
     while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
         ++i;
     if (i < text.size() && text[i] == u'"') {
-        const qsizetype close = text.indexOf(u'"', i + 1);
-        return close < 0 ? text.mid(i + 1).section(u'\n', 0, 0).remove(u'\r')
-                         : text.mid(i + 1, close - i - 1);
+        // Runs to the closing quote; a doubled quote inside stands for one.
+        QString field;
+        for (++i; i < text.size(); ++i) {
+            if (text[i] != u'"') {
+                field += text[i];
+            } else if (i + 1 < text.size() && text[i + 1] == u'"') {
+                field += u'"';
+                ++i;
+            } else {
+                break;
+            }
+        }
+        return field;
     }
     qsizetype end = i;
-    while (end < text.size() && text[end] != u',' && text[end] != u'\r' && text[end] != u'\n')
+    while (end < text.size() && text[end] != u',' && text[end] != u'\r')
         ++end;
     return text.mid(i, end - i);
+}
+
+QByteArray networkPathLine(const QString& path) {
+    // Quoted when the plain form would not read back whole: a comma ends an
+    // unquoted field, leading blanks are skipped, and a quote starts a
+    // quoted one.
+    const bool quoted = path.contains(u',') || path.contains(u'"') || path.startsWith(u' ') ||
+                        path.startsWith(u'\t');
+    QString text = path;
+    if (quoted)
+        text = u'"' + text.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+    return (text + QStringLiteral("\r\n")).toUtf8();
 }
 
 Database::~Database() {
@@ -51,20 +134,29 @@ bool Database::OpenDatabase() {
     if (!sfe.exists()) {
         strDataPath.clear();
         m_path = environment::programFile(kDefaultDatabase);
-        // Written whole under another name and then renamed, so that a copy
-        // starting at the same moment never reads it half written.
-        QSaveFile created(networkPath);
-        if (!created.open(QIODevice::WriteOnly) ||
-            created.write((m_path + QStringLiteral("\r\n")).toUtf8()) < 0 || !created.commit())
+        if (m_path.contains(u'\n') || m_path.contains(u'\r'))
             return failed(
-                {errnum::PermissionDenied, QStringLiteral("Permission denied: ") + networkPath});
+                {errnum::PathFileAccess,
+                 QStringLiteral("The program directory's path holds a line break: ") + m_path});
+        if (const std::optional<Error> error = writeWholeFile(networkPath, networkPathLine(m_path)))
+            return failed(*error);
     } else {
         if (!sfe.open(QIODevice::ReadOnly))
             return failed(
                 {errnum::PermissionDenied, QStringLiteral("Permission denied: ") + networkPath});
-        strDataPath = readFirstField(sfe.readAll());
+        const QByteArray start = sfe.read(kLongestLine + 1);
         sfe.close();
-        m_path = strDataPath;
+        if (start.size() > kLongestLine && !start.first(kLongestLine).contains('\n'))
+            return failed(
+                {errnum::FileNotFound, networkPath + QStringLiteral(" names no usable database: "
+                                                                    "its first line is longer "
+                                                                    "than any path.")});
+        strDataPath = readFirstField(start);
+        // A relative path is taken from the program directory, wherever the
+        // program was started from.
+        m_path = strDataPath.isEmpty() || QDir::isAbsolutePath(strDataPath)
+                     ? strDataPath
+                     : QDir(environment::programDirectory()).absoluteFilePath(strDataPath);
     }
 
     if (!QFile::exists(m_path))
@@ -105,9 +197,14 @@ void Database::CloseDatabase() {
     cnMain.close();
     if (!m_useLock.isHeld())
         return;
+    // The exclusive lock is held for the marker's write alone: a copy that
+    // starts meanwhile waits for that write, never for a box this one shows.
+    SignatureResult marked = SignatureResult::NoMode;
     if (m_useLock.releaseAndTryLast())
-        SetDatabaseSignature(m_path, 1);
+        marked = writeSignature(m_path, 1);
     m_useLock.release();
+    if (marked == SignatureResult::Failed)
+        showMaintenanceMessage();
 }
 
 } // namespace quillory

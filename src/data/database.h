@@ -26,9 +26,10 @@ public:
     QString databasePath() const { return m_path; }
 
     // Locates the database through NetworkPath.sfe (writing that file when it
-    // is missing), restores the file's header and connects. A failure goes to
-    // HandleError and then shows the initialisation message; the caller ends
-    // the program.
+    // is missing; a relative path in it is taken from the program directory),
+    // restores the file's header and connects. A failure, a failed write of
+    // NetworkPath.sfe included, goes to HandleError and then shows the
+    // initialisation message; the caller ends the program.
     bool OpenDatabase();
 
     // Opens `rs` on `sql` (with its values bound). A failure goes to
@@ -47,9 +48,16 @@ private:
     DatabaseUseLock m_useLock;
 };
 
-// The first field of NetworkPath.sfe's text: leading blanks skipped; a field
-// that starts with a double quote runs to the closing quote, without the
-// quotes; any other ends at the first comma or the end of the line.
+// The first field of NetworkPath.sfe's text, read from its first line only
+// (and from no more than a path's length of it): leading blanks skipped; a
+// field that starts with a double quote runs to the closing quote, without
+// the quotes, a doubled quote inside standing for one; any other ends at the
+// first comma or the end of the line.
 QString readFirstField(const QByteArray& text);
+
+// The line NetworkPath.sfe holds for a database path, CR LF included: the
+// path as it stands, or in double quotes (inner quotes doubled) where the
+// plain form would not read back whole.
+QByteArray networkPathLine(const QString& path);
 
 } // namespace quillory

@@ -8,7 +8,7 @@ LoginSettings readLoginSettings(Connection& cn) {
     settings.readable =
         rs.open(QStringLiteral("SELECT uselogin,username,password FROM tblbusoptions"), cn);
     if (!settings.readable) {
-        settings.asks = true;
+        settings.error = rs.lastError();
         return settings;
     }
     if (rs.bof() || rs.eof())

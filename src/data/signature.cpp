@@ -1,33 +1,32 @@
 #include "data/signature.h"
 
+#include "errors/handleerror.h"
 #include "errors/prompt.h"
 
 #include <QFile>
 
+#include <cstring>
+
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillory {
 
 namespace {
 
-void showMaintenanceMessage() {
-    showMessage(QStringLiteral("An error occurred during database maintenance routines.  If "
-                               "problems persist the next ") +
-                QStringLiteral("time you open this software, please check the Help System for "
-                               "guidance ") +
-                QStringLiteral("and support on restoring a backup copy."));
-}
-
-// Far beyond any real database and beyond the bytes SQLite locks itself.
-constexpr off_t kUseLockOffset = off_t(1) << 40;
+bool refuseLocks = false;
 
 bool setUseLock(int fd, short type, bool wait) {
+    if (refuseLocks) {
+        errno = ENOLCK;
+        return false;
+    }
     struct flock lock = {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
-    lock.l_start = kUseLockOffset;
+    lock.l_start = signature::kUseLockOffset;
     lock.l_len = 1;
     // Open-file-description locks belong to this descriptor alone, so SQLite
     // opening and closing the same file in this process does not drop them.
@@ -38,9 +37,31 @@ bool setUseLock(int fd, short type, bool wait) {
     return rc == 0;
 }
 
+// A file system that refuses advisory locks is told once in the error log;
+// the program then runs as the only copy would.
+void noteRefusedLock(const QString& path, int error) {
+    static bool noted = false;
+    if (noted)
+        return;
+    noted = true;
+    appendToErrorLog(errnum::Unspecified,
+                     QStringLiteral("The file system refused the lock on ") + path +
+                         QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(error)) +
+                         QStringLiteral("); this copy marks the database at close as if it were "
+                                        "the only one."));
+}
+
 } // namespace
 
-SignatureResult SetDatabaseSignature(const QString& path, int mode) {
+void showMaintenanceMessage() {
+    showMessage(QStringLiteral("An error occurred during database maintenance routines.  If "
+                               "problems persist the next ") +
+                QStringLiteral("time you open this software, please check the Help System for "
+                               "guidance ") +
+                QStringLiteral("and support on restoring a backup copy."));
+}
+
+SignatureResult writeSignature(const QString& path, int mode) {
     if (mode != 1 && mode != 2)
         return SignatureResult::NoMode;
     const QByteArray& wanted = mode == 1 ? signature::kMarker : signature::kPlain;
@@ -48,24 +69,24 @@ SignatureResult SetDatabaseSignature(const QString& path, int mode) {
     QFile file(path);
     if (!file.exists())
         return SignatureResult::Missing;
-    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
-        showMaintenanceMessage();
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) ||
+        !file.seek(signature::kOffset))
         return SignatureResult::Failed;
-    }
-    if (!file.seek(signature::kOffset)) {
-        showMaintenanceMessage();
-        return SignatureResult::Failed;
-    }
     const QByteArray present = file.read(wanted.size());
     if (present == wanted)
         return SignatureResult::AlreadyThere;
     if (present != replaced)
         return SignatureResult::Foreign;
-    if (!file.seek(signature::kOffset) || file.write(wanted) != wanted.size() || !file.flush()) {
-        showMaintenanceMessage();
+    if (!file.seek(signature::kOffset) || file.write(wanted) != wanted.size() || !file.flush())
         return SignatureResult::Failed;
-    }
     return SignatureResult::Written;
+}
+
+SignatureResult SetDatabaseSignature(const QString& path, int mode) {
+    const SignatureResult result = writeSignature(path, mode);
+    if (result == SignatureResult::Failed)
+        showMaintenanceMessage();
+    return result;
 }
 
 DatabaseUseLock::~DatabaseUseLock() {
@@ -82,16 +103,27 @@ bool DatabaseUseLock::acquire(const QString& path) {
         m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0)
         return false;
-    if (!setUseLock(m_fd, F_RDLCK, true)) {
-        release();
-        return false;
+    m_refused = !setUseLock(m_fd, F_RDLCK, true);
+    if (m_refused) {
+        noteRefusedLock(path, errno);
+        return true;
     }
+    // A compaction may have replaced the file while this copy waited: the
+    // lock then sits on the old file, where no other copy sees it. Lock the
+    // file the path names now.
+    struct stat locked = {};
+    struct stat named = {};
+    if (::fstat(m_fd, &locked) == 0 && ::stat(name.constData(), &named) == 0 &&
+        (locked.st_ino != named.st_ino || locked.st_dev != named.st_dev))
+        return acquire(path);
     return true;
 }
 
 bool DatabaseUseLock::releaseAndTryLast() {
     if (m_fd < 0)
         return false;
+    if (m_refused)
+        return true;
     // Drop the shared lock first: when two copies close together, each then
     // sees the other's lock gone, and at least one of them becomes the last.
     setUseLock(m_fd, F_UNLCK, false);
@@ -103,6 +135,11 @@ void DatabaseUseLock::release() {
         return;
     ::close(m_fd);
     m_fd = -1;
+    m_refused = false;
+}
+
+void DatabaseUseLock::simulateRefusingFileSystem(bool refuse) {
+    refuseLocks = refuse;
 }
 
 bool DatabaseUseLock::acquireExclusive(const QString& path) {
@@ -110,16 +147,9 @@ bool DatabaseUseLock::acquireExclusive(const QString& path) {
     m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
     if (m_fd < 0)
         return false;
-    struct flock lock = {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = kUseLockOffset;
-    lock.l_len = 1;
-    int rc;
-    do {
-        rc = fcntl(m_fd, F_OFD_SETLK, &lock);
-    } while (rc == -1 && errno == EINTR);
-    if (rc != 0) {
+    // A file system that refuses locks cannot tell whether another copy
+    // uses the file: refuse the maintenance rather than risk its writes.
+    if (!setUseLock(m_fd, F_WRLCK, false)) {
         release();
         return false;
     }

@@ -21,8 +21,10 @@ struct Error {
 namespace errnum {
 inline constexpr std::int64_t Overflow = 6;
 inline constexpr std::int64_t FileNotFound = 53;
+inline constexpr std::int64_t DiskFull = 61;
 inline constexpr std::int64_t NoActiveWindow = 91;
 inline constexpr std::int64_t PermissionDenied = 70;
+inline constexpr std::int64_t PathFileAccess = 75;
 inline constexpr std::int64_t NoCurrentRecord = 3021;
 inline constexpr std::int64_t ObjectClosed = 3704;
 inline constexpr std::int64_t GridDataAccess = 6160;

@@ -9,18 +9,16 @@
 namespace quillory {
 
 namespace {
-
 const QString crlf = QStringLiteral("\r\n");
+} // namespace
 
-void appendToLog(std::int64_t number, const QString& description) {
+void appendToErrorLog(std::int64_t number, const QString& description) {
     QFile log(environment::programFile(QStringLiteral("ErrLog.err")));
     // A log that cannot be written is given up silently.
     if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
         return;
     log.write((errorLogLine(environment::now(), number, description) + crlf).toUtf8());
 }
-
-} // namespace
 
 QString errorLogLine(const QDateTime& when, std::int64_t number, const QString& description) {
     // Text fields are quoted, numbers bare; quotes inside a text are written as
@@ -77,7 +75,7 @@ void HandleError(std::int64_t number, const QString& description) {
         break;
     }
     if (logged)
-        appendToLog(number, description);
+        appendToErrorLog(number, description);
 }
 
 } // namespace quillory

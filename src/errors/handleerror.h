@@ -15,6 +15,11 @@ inline void HandleError(const Error& error) {
     HandleError(error.number, error.description);
 }
 
+// Appends one line to ErrLog.err without showing anything, for what the user
+// need not be told but an administrator should find. Never fails towards its
+// caller.
+void appendToErrorLog(std::int64_t number, const QString& description);
+
 // One line of ErrLog.err, without its line break: the quoted date, the
 // number, and the quoted description.
 QString errorLogLine(const QDateTime& when, std::int64_t number, const QString& description);

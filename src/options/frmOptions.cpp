@@ -30,6 +30,7 @@ frmOptions::frmOptions(QWidget* owner, Database& db)
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       ui(std::make_unique<Ui::frmOptions>()), m_db(db) {
     ui->setupUi(this);
+    boxes::limitCharacters(this);
     setWindowIcon(QIcon(style()->standardIcon(QStyle::SP_FileDialogInfoView).pixmap(kIconPixels)));
     connect(ui->cmdLogoImage, &QPushButton::clicked, this, &frmOptions::cmdLogoImage_Click);
     connect(ui->cmdSave, &QPushButton::clicked, this, &frmOptions::cmdSave_Click);

@@ -1,0 +1,57 @@
+#pragma once
+
+// A fresh database in a temporary program directory, its header restored, and
+// a connection on it: the set-up of the tests of the stored values and the
+// recordset.
+#include "data/connection.h"
+#include "data/signature.h"
+#include "testsupport.h"
+
+#include <QTest>
+
+#include <memory>
+
+namespace quillory::test {
+
+class StoreFixture {
+protected:
+    std::unique_ptr<TempProgram> m_program;
+    std::unique_ptr<Connection> m_cn;
+
+    bool openStore() {
+        m_program = std::make_unique<TempProgram>();
+        m_cn = std::make_unique<Connection>();
+        return SetDatabaseSignature(m_program->databasePath(), 2) == SignatureResult::Written &&
+               m_cn->open(m_program->databasePath());
+    }
+
+    void closeStore() {
+        m_cn.reset();
+        m_program.reset();
+    }
+
+    // Adds a project row through an updatable recordset.
+    bool addProject(int id, int customerId, const QString& summary, const QString& status) {
+        Recordset rs;
+        if (!rs.open(QStringLiteral("SELECT * FROM tblservices WHERE customerid=?"), *m_cn,
+                     {customerId}))
+            return false;
+        return rs.addNew() && rs.setField(QStringLiteral("id"), id) &&
+               rs.setField(QStringLiteral("customerid"), customerId) &&
+               rs.setField(QStringLiteral("summary"), summary) &&
+               rs.setField(QStringLiteral("status"), status) && rs.update();
+    }
+
+    qlonglong count(const QString& table) {
+        return m_program->scalar(QStringLiteral("SELECT count(*) FROM ") + table).toLongLong();
+    }
+
+    int rowsOf(const QString& sql, const QVariantList& params) {
+        Recordset rs;
+        if (!rs.open(sql, *m_cn, params))
+            return -1;
+        return rs.recordCount();
+    }
+};
+
+} // namespace quillory::test

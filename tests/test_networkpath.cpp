@@ -1,0 +1,368 @@
+// Finding the database: NetworkPath.sfe as it is read and written, and the
+// database it names.
+#include "data/database.h"
+#include "data/schema.h"
+#include "data/signature.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace quillory;
+using test::header;
+using test::readAll;
+using test::writeAll;
+
+namespace {
+
+using Buttons = Prompt::Buttons;
+using Icon = Prompt::Icon;
+
+const QString kInitFailed =
+    QStringLiteral("An error was encountered while initializing the database.");
+const QString kFileNotFoundText = QStringLiteral(
+    "File does not exist in the correct directory!\r\nPlease verify that the file exists.\r\n");
+
+// Lets the process write no byte into any file while it lives, as a full
+// disk does: a write fails with EFBIG instead of raising SIGXFSZ.
+class NoRoomToWrite {
+public:
+    NoRoomToWrite() {
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_limit);
+        rlimit none = m_limit;
+        none.rlim_cur = 0;
+        setrlimit(RLIMIT_FSIZE, &none);
+    }
+    ~NoRoomToWrite() {
+        setrlimit(RLIMIT_FSIZE, &m_limit);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_limit = {};
+    void (*m_handler)(int) = nullptr;
+};
+
+} // namespace
+
+class TestNetworkPath : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { test::pinEnglishUs(); }
+
+    // --- Reading NetworkPath.sfe --------------------------------------------------
+
+    void theFirstFieldOfNetworkPath_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("plain path")
+            << QByteArray("/srv/data/records.mdb") << "/srv/data/records.mdb";
+        QTest::newRow("CR LF ending")
+            << QByteArray("/srv/data/records.mdb\r\n") << "/srv/data/records.mdb";
+        QTest::newRow("LF ending")
+            << QByteArray("/srv/data/records.mdb\nsecond line\n") << "/srv/data/records.mdb";
+        QTest::newRow("only the first line")
+            << QByteArray("/a/records.mdb\r\n/b/records.mdb\r\n") << "/a/records.mdb";
+        QTest::newRow("leading blanks skipped")
+            << QByteArray("   \t /srv/data/records.mdb\r\n") << "/srv/data/records.mdb";
+        QTest::newRow("quoted path with a comma")
+            << QByteArray("\"/srv/Smith, Jones/records.mdb\"\r\n")
+            << "/srv/Smith, Jones/records.mdb";
+        QTest::newRow("quoted after blanks")
+            << QByteArray("  \"/srv/a,b/records.mdb\",next\r\n") << "/srv/a,b/records.mdb";
+        QTest::newRow("unquoted path with a comma")
+            << QByteArray("/srv/Smith, Jones/records.mdb\r\n") << "/srv/Smith";
+        QTest::newRow("blanks inside kept")
+            << QByteArray("/srv/my data/records.mdb\r\n") << "/srv/my data/records.mdb";
+        QTest::newRow("non-Latin letters")
+            << QString::fromUtf8("/srv/\u65e5\u672c/records.mdb\r\n").toUtf8()
+            << QString::fromUtf8("/srv/\u65e5\u672c/records.mdb");
+        QTest::newRow("empty file") << QByteArray() << "";
+        QTest::newRow("empty line") << QByteArray("\r\n/srv/records.mdb\r\n") << "";
+        QTest::newRow("doubled quote inside quotes")
+            << QByteArray("\"/srv/The \"\"Best\"\" Co/records.mdb\"\r\n")
+            << "/srv/The \"Best\" Co/records.mdb";
+        QTest::newRow("an open quote ends with the line")
+            << QByteArray("\"/srv/a\r\nb\"\r\n") << "/srv/a";
+        QTest::newRow("no more of a line than a path can be")
+            << QByteArray(10'000'000, 'a') << QString(16 * 1024, u'a');
+    }
+    void theFirstFieldOfNetworkPath() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, field);
+        QCOMPARE(readFirstField(text), field);
+    }
+
+    // What the program writes reads back as the same path; a plain path is
+    // written as it stands.
+    void aWrittenPathReadsBackWhole_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("quoted");
+        QTest::newRow("plain") << "/opt/quillory/records.mdb" << false;
+        QTest::newRow("blanks inside") << "/opt/my programs/records.mdb" << false;
+        QTest::newRow("a comma") << "/opt/Smith, Co/quillory/records.mdb" << true;
+        QTest::newRow("a quote") << "/opt/The \"Best\" Co/records.mdb" << true;
+        QTest::newRow("a comma and a quote") << "/opt/\"A\", B/records.mdb" << true;
+        QTest::newRow("a leading blank") << " opt/records.mdb" << true;
+        QTest::newRow("a trailing blank") << "/opt/x /records.mdb " << false;
+        QTest::newRow("non-Latin letters")
+            << QString::fromUtf8("/opt/\u65e5\u672c, \u00e9/r.mdb") << true;
+    }
+    void aWrittenPathReadsBackWhole() {
+        QFETCH(QString, path);
+        QFETCH(bool, quoted);
+        const QByteArray line = networkPathLine(path);
+        QVERIFY(line.endsWith("\r\n"));
+        QCOMPARE(line.startsWith('"'), quoted);
+        if (!quoted)
+            QCOMPARE(line, (path + QStringLiteral("\r\n")).toUtf8());
+        QCOMPARE(readFirstField(line), path);
+    }
+
+    // --- Opening --------------------------------------------------------------------
+
+    void aFirstStartWritesNetworkPathAndOpensTheProgramDatabase() {
+        test::TempProgram program;
+        test::ScriptedPrompt prompt;
+        const QString sfe = program.file(QStringLiteral("NetworkPath.sfe"));
+        QVERIFY(!QFile::exists(sfe));
+        Database db;
+        QVERIFY(db.OpenDatabase());
+        QCOMPARE(readAll(sfe), (program.dir() + QStringLiteral("/records.mdb\r\n")).toUtf8());
+        QVERIFY(db.strDataPath.isEmpty());
+        QCOMPARE(QFileInfo(db.databasePath()).canonicalFilePath(),
+                 QFileInfo(program.databasePath()).canonicalFilePath());
+        QVERIFY(db.cnMain.isOpen());
+        QVERIFY(db.rsMain.isOpen());
+        QVERIFY(db.rsMain.eof());
+        QCOMPARE(db.rsMain.fieldCount(), 14);
+        db.CloseDatabase();
+        QVERIFY(!db.cnMain.isOpen());
+        QVERIFY(!db.rsMain.isOpen());
+
+        // The next start reads the file it wrote.
+        Database again;
+        QVERIFY(again.OpenDatabase());
+        QCOMPARE(again.strDataPath, program.dir() + QStringLiteral("/records.mdb"));
+        QVERIFY(prompt.verifyAllShown());
+        QVERIFY(!QFile::exists(program.file(QStringLiteral("ErrLog.err"))));
+    }
+
+    void aProgramFolderWithACommaStartsAgainAndAgain() {
+        test::TempProgram program(true, QStringLiteral("Smith, Co"));
+        test::ScriptedPrompt prompt;
+        for (int start = 1; start <= 2; ++start) {
+            Database db;
+            QVERIFY2(db.OpenDatabase(), qPrintable(QStringLiteral("start %1").arg(start)));
+            QCOMPARE(db.databasePath(), program.databasePath());
+            db.CloseDatabase();
+        }
+        QCOMPARE(readAll(program.file(QStringLiteral("NetworkPath.sfe"))),
+                 (u'"' + program.databasePath() + QStringLiteral("\"\r\n")).toUtf8());
+        QVERIFY(prompt.verifyAllShown());
+    }
+
+    // A full disk at the first start: nothing half written stays behind, the
+    // failure is reported, and the next start writes the file.
+    void aNetworkPathThatCannotBeWrittenIsReportedAndLeavesNoFile() {
+        test::TempProgram program;
+        test::ScriptedPrompt prompt;
+        prompt.expectMessageTitled(QStringLiteral("ERROR"));
+        prompt.expectMessage(kInitFailed, QStringLiteral("Quillory"));
+        {
+            const NoRoomToWrite full;
+            Database db;
+            QVERIFY(!db.OpenDatabase());
+        }
+        QVERIFY(prompt.verifyAllShown());
+        QVERIFY2(prompt.shown().first().text.contains(QStringLiteral("\r\n61:\r\nCannot write ")),
+                 qPrintable(prompt.shown().first().text));
+        QStringList files = QDir(program.dir()).entryList(QDir::Files | QDir::Hidden);
+        files.removeAll(QStringLiteral("ErrLog.err"));
+        QCOMPARE(files, QStringList{QStringLiteral("records.mdb")});
+        QCOMPARE(header(program.databasePath()), signature::kMarker);
+
+        Database db;
+        QVERIFY(db.OpenDatabase());
+        QCOMPARE(readAll(program.file(QStringLiteral("NetworkPath.sfe"))),
+                 networkPathLine(program.databasePath()));
+    }
+
+    // Started from another folder holding a database of the same relative
+    // name, the program still opens the one beside itself.
+    void aRelativeNetworkPathIsTakenFromTheProgramDirectory() {
+        test::TempProgram program(false);
+        test::ScriptedPrompt prompt;
+        QTemporaryDir elsewhere;
+        for (const QString& base : {program.dir(), elsewhere.path()}) {
+            QVERIFY(QDir(base).mkpath(QStringLiteral("data")));
+            QVERIFY(createDatabaseFile(base + QStringLiteral("/data/office.mdb")));
+        }
+        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")), "data/office.mdb\r\n"));
+        const QString current = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        Database db;
+        const bool opened = db.OpenDatabase();
+        QDir::setCurrent(current);
+        QVERIFY(opened);
+        QCOMPARE(db.strDataPath, QStringLiteral("data/office.mdb"));
+        QCOMPARE(db.databasePath(), program.dir() + QStringLiteral("/data/office.mdb"));
+        QCOMPARE(header(db.databasePath()), signature::kPlain);
+        QCOMPARE(header(elsewhere.filePath(QStringLiteral("data/office.mdb"))), signature::kMarker);
+        QVERIFY(prompt.verifyAllShown());
+    }
+
+    void aNetworkPathWithAnEndlessFirstLineFailsAtOnce() {
+        test::TempProgram program;
+        test::ScriptedPrompt prompt;
+        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
+                         QByteArray(10'000'000, '/') + "\r\n"));
+        prompt.expectMessageTitled(QStringLiteral("File not found"));
+        prompt.expectMessage(kInitFailed, QStringLiteral("Quillory"));
+        Database db;
+        QVERIFY(!db.OpenDatabase());
+        QVERIFY(prompt.verifyAllShown());
+        QVERIFY(prompt.shown().first().text.size() < 1000);
+    }
+
+    void aNetworkPathNamingAnotherDatabaseUsesItAndLeavesTheProgramDirectoryAlone() {
+        test::TempProgram program(false);
+        test::ScriptedPrompt prompt;
+        QTemporaryDir shared;
+        // A share whose name holds blanks and characters that mean something
+        // in a file URL.
+        const QString folder = shared.filePath(QStringLiteral("Office #2 50%20 ?é"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString elsewhere = folder + QStringLiteral("/office.mdb");
+        QVERIFY(createDatabaseFile(elsewhere));
+        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
+                         (elsewhere + QStringLiteral("\r\n")).toUtf8()));
+
+        Database db;
+        QVERIFY(db.OpenDatabase());
+        QCOMPARE(db.strDataPath, elsewhere);
+        QCOMPARE(db.databasePath(), elsewhere);
+        QCOMPARE(header(elsewhere), signature::kPlain);
+        QVERIFY(!QFile::exists(program.databasePath()));
+        QVERIFY(db.cnMain.execute(
+            QStringLiteral("INSERT INTO tblcustomer (id, lname) VALUES (1, 'Shared')")));
+        db.CloseDatabase();
+
+        QCOMPARE(header(elsewhere), signature::kMarker);
+        QVERIFY(!QFile::exists(program.databasePath()));
+        QCOMPARE(QDir(program.dir()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("NetworkPath.sfe")});
+        // The row went into the named database.
+        QCOMPARE(SetDatabaseSignature(elsewhere, 2), SignatureResult::Written);
+        Connection cn;
+        QVERIFY(cn.open(elsewhere));
+        Recordset rs;
+        QVERIFY(rs.open(QStringLiteral("SELECT lname FROM tblcustomer WHERE id=1"), cn));
+        QCOMPARE(rs.field(0).toString(), QStringLiteral("Shared"));
+        QVERIFY(prompt.verifyAllShown());
+    }
+
+    void aProgramDatabaseBesideANetworkPathIsNotTouched() {
+        test::TempProgram program;
+        test::ScriptedPrompt prompt;
+        const QByteArray before = readAll(program.databasePath());
+        QTemporaryDir shared;
+        const QString elsewhere = shared.filePath(QStringLiteral("records.mdb"));
+        QVERIFY(createDatabaseFile(elsewhere));
+        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
+                         (elsewhere + QStringLiteral("\r\n")).toUtf8()));
+        {
+            Database db;
+            QVERIFY(db.OpenDatabase());
+            QCOMPARE(readAll(program.databasePath()), before);
+            db.CloseDatabase();
+        }
+        QCOMPARE(readAll(program.databasePath()), before);
+        QVERIFY(prompt.verifyAllShown());
+    }
+
+    void aQuotedNetworkPathWithACommaOpensThatDatabase() {
+        test::TempProgram program(false);
+        test::ScriptedPrompt prompt;
+        QTemporaryDir shared;
+        const QString dir = shared.filePath(QStringLiteral("Smith, Jones"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = dir + QStringLiteral("/records.mdb");
+        QVERIFY(createDatabaseFile(path));
+        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
+                         (u'"' + path + QStringLiteral("\"\r\n")).toUtf8()));
+        Database db;
+        QVERIFY(db.OpenDatabase());
+        QCOMPARE(db.databasePath(), path);
+        QCOMPARE(header(path), signature::kPlain);
+        QVERIFY(prompt.verifyAllShown());
+    }
+
+    void anUnquotedNetworkPathWithACommaUsesThePartBeforeIt() {
+        test::TempProgram program(false);
+        test::ScriptedPrompt prompt;
+        QTemporaryDir shared;
+        const QString path = shared.filePath(QStringLiteral("records.mdb"));
+        QVERIFY(createDatabaseFile(path));
+        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
+                         (path + QStringLiteral(",old copy\r\n")).toUtf8()));
+        Database db;
+        QVERIFY(db.OpenDatabase());
+        QCOMPARE(db.strDataPath, path);
+        QVERIFY(prompt.verifyAllShown());
+    }
+
+    void aNetworkPathNamingAMissingFileFailsAndCreatesNothing() {
+        test::TempProgram program(false);
+        test::ScriptedPrompt prompt;
+        QTemporaryDir shared;
+        const QString missing = shared.filePath(QStringLiteral("gone/records.mdb"));
+        QVERIFY(writeAll(program.file(QStringLiteral("NetworkPath.sfe")),
+                         (missing + QStringLiteral("\r\n")).toUtf8()));
+        prompt.expectMessageTitled(QStringLiteral("File not found"));
+        prompt.expectMessage(kInitFailed, QStringLiteral("Quillory"));
+
+        Database db;
+        QVERIFY(!db.OpenDatabase());
+        QVERIFY(prompt.verifyAllShown());
+        QCOMPARE(prompt.shown().size(), 2);
+        const test::ShownBox box = prompt.shown().first();
+        QVERIFY2(box.text.startsWith(kFileNotFoundText + QStringLiteral("53:\r\n")),
+                 qPrintable(box.text));
+        QVERIFY2(box.text.contains(missing), qPrintable(box.text));
+        QCOMPARE(box.icon, Icon::Exclamation);
+        QCOMPARE(box.buttons, Buttons::Ok);
+
+        QVERIFY(!db.cnMain.isOpen());
+        QVERIFY(!db.rsMain.isOpen());
+        QVERIFY(!QFile::exists(missing));
+        QVERIFY(!QFile::exists(QFileInfo(missing).path()));
+        QVERIFY(!QFile::exists(program.databasePath()));
+        // Error 53 is shown, not logged.
+        QVERIFY(!QFile::exists(program.file(QStringLiteral("ErrLog.err"))));
+        db.CloseDatabase();
+        QVERIFY(!QFile::exists(missing));
+    }
+
+    void aFirstStartWithoutTheDatabaseWritesNetworkPathAndFails() {
+        test::TempProgram program(false);
+        test::ScriptedPrompt prompt;
+        prompt.expectMessageTitled(QStringLiteral("File not found"));
+        prompt.expectMessage(kInitFailed, QStringLiteral("Quillory"));
+        Database db;
+        QVERIFY(!db.OpenDatabase());
+        QVERIFY(prompt.verifyAllShown());
+        QCOMPARE(readAll(program.file(QStringLiteral("NetworkPath.sfe"))),
+                 (program.dir() + QStringLiteral("/records.mdb\r\n")).toUtf8());
+        QVERIFY(!QFile::exists(program.databasePath()));
+    }
+};
+
+QTEST_MAIN(TestNetworkPath)
+#include "test_networkpath.moc"
