@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
     libicu-dev
     fonts-liberation2 fonts-dejavu-core
+    # the fuzz targets (clang with libFuzzer) and readable sanitizer reports
+    clang libclang-rt-14-dev llvm-14
 )
 
 missing=()
