@@ -52,6 +52,21 @@ bool catchesClosingSignals(qint64 pid) {
     return false;
 }
 
+// Whether the process has the database file open twice: the lock that marks
+// it as a running copy, then the connection, which is opened only once that
+// lock is held. A second copy finds the header already restored and its
+// signals are caught from its first moment, so only this tells that it has
+// joined the first.
+bool holdsTheDatabase(qint64 pid, const QString& databasePath) {
+    const QString wanted = QFileInfo(databasePath).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    int open = 0;
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System))
+        if (fd.symLinkTarget() == wanted)
+            ++open;
+    return open >= 2;
+}
+
 // A program directory of its own: a copy of the built executable and a fresh
 // database, marked as an installed one is.
 class ProgramDirectory {
@@ -96,11 +111,13 @@ public:
     QProcess& process() { return m_process; }
     bool isRunning() const { return m_process.state() == QProcess::Running; }
 
-    // Started, with the header restored and the closing signals caught.
+    // Started, with the header restored, the closing signals caught and the
+    // database open.
     bool isSettled() const {
         return isRunning() && QFile::exists(m_directory.file(kNetworkPath)) &&
                header(m_directory.databasePath()) == signature::kPlain &&
-               catchesClosingSignals(m_process.processId());
+               catchesClosingSignals(m_process.processId()) &&
+               holdsTheDatabase(m_process.processId(), m_directory.databasePath());
     }
 
     void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
