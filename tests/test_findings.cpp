@@ -1,12 +1,15 @@
-// Faults that the sanitizer build and the fuzz targets found, each kept as a
-// test of the rule it broke. The inputs a fuzzer found are also replayed from
-// fuzz/corpus/ by the fuzz targets' own CTest runs.
+// Faults that the sanitizer build and the fuzzing found, each kept as a test
+// of the rule it broke.
 #include "app/listpicking.h"
+#include "data/formats.h"
 #include "data/money.h"
+#include "data/numbers.h"
+#include "testsupport.h"
 
 #include <QListWidget>
 #include <QTest>
 
+#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -50,6 +53,36 @@ private slots:
         QFETCH(QString, text);
         QVERIFY(!Money::parse(text));
         QVERIFY(!Money::fromDecimalRounded(text));
+    }
+
+    // A text that passes the numeric test converts to double and to single
+    // precision, a value too small for the type as zero; only one too large
+    // for it converts to nothing. A tiny value used to convert to nothing, so
+    // a figure that passed the numeric test could not be read.
+    void everyNumericTextConvertsUnlessTooLarge_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("single");  // else double
+        QTest::addColumn<double>("value"); // NaN: nothing
+        const double nothing = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("tiny single") << "-2.E-62" << true << 0.0;
+        QTest::newRow("tiny double") << "1e-330" << false << 0.0;
+        QTest::newRow("smallest subnormal single") << "1e-45" << true << double(1e-45f);
+        QTest::newRow("large single") << "1e39" << true << nothing;
+        QTest::newRow("large double") << "1e309" << false << nothing;
+        QTest::newRow("large double, small mantissa") << "0.001e312" << false << nothing;
+    }
+    void everyNumericTextConvertsUnlessTooLarge() {
+        QFETCH(QString, text);
+        QFETCH(bool, single);
+        QFETCH(double, value);
+        test::pinEnglishUs();
+        QVERIFY(numbers::isNumeric(text));
+        const std::optional<double> read = single
+                                               ? std::optional<double>(numbers::localeSingle(text))
+                                               : numbers::localeDouble(text);
+        QCOMPARE(read.has_value(), !std::isnan(value));
+        if (read)
+            QCOMPARE(*read, value);
     }
 
     // Destroying a list that an EntryPicker watches runs no handler. The

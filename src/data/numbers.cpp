@@ -116,6 +116,32 @@ std::optional<std::string> parseWhole(const QString& text) {
     return std::nullopt;
 }
 
+// The decimal ICU read from the whole of `text`, converted to a binary
+// floating-point type. A value too small for the type reads as zero of its
+// sign, as it does in arithmetic; one too large is not a value of the type.
+template <class T> std::optional<T> localeBinary(const QString& text) {
+    const auto parsed = parseWhole(text);
+    if (!parsed)
+        return std::nullopt;
+    const std::optional<Decimal> d = splitDecimal(*parsed);
+    if (!d)
+        return std::nullopt;
+    T value = 0;
+    const auto result = std::from_chars(parsed->data() + (parsed->front() == '+'),
+                                        parsed->data() + parsed->size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // from_chars refuses both ends alike. Below 1 only the small end is
+        // possible.
+        const long integerDigits = static_cast<long>(d->digits.size()) + d->exponent;
+        if (integerDigits <= 0)
+            return d->negative ? -T(0) : T(0);
+        return std::nullopt;
+    }
+    if (result.ec != std::errc() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 bool isNumeric(const QString& text) {
@@ -148,29 +174,13 @@ std::optional<QString> localeDecimal(const QString& text) {
 }
 
 std::optional<double> localeDouble(const QString& text) {
-    const auto parsed = parseWhole(text);
-    if (!parsed || !splitDecimal(*parsed))
-        return std::nullopt;
-    double value = 0;
-    const auto result = std::from_chars(parsed->data() + (parsed->front() == '+'),
-                                        parsed->data() + parsed->size(), value);
-    if (result.ec != std::errc() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return localeBinary<double>(text);
 }
 
 std::optional<float> localeSingle(const QString& text) {
-    const auto parsed = parseWhole(text);
-    if (!parsed || !splitDecimal(*parsed))
-        return std::nullopt;
     // Read straight to single precision: rounding through double first could
     // land on the other side of a tie.
-    float value = 0;
-    const auto result = std::from_chars(parsed->data() + (parsed->front() == '+'),
-                                        parsed->data() + parsed->size(), value);
-    if (result.ec != std::errc() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return localeBinary<float>(text);
 }
 
 std::optional<Money> localeMoney(const QString& text) {
