@@ -85,6 +85,30 @@ private slots:
             QCOMPARE(*read, value);
     }
 
+    // The leading reading of a number beyond the range of a double: zero
+    // below it, an infinity of its sign above it. An exponent written with a
+    // capital E used to count as above, so a typed 1E-400 read as infinity.
+    void leadingNumbersBeyondTheRangeOfADouble_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        const double infinity = std::numeric_limits<double>::infinity();
+        const QString fourHundredNines(400, u'9');
+        QTest::newRow("capital E, tiny") << "1E-400" << 0.0;
+        QTest::newRow("negative, tiny") << "-2.E-6263" << 0.0;
+        QTest::newRow("small e, tiny") << "1e-400" << 0.0;
+        QTest::newRow("capital E, huge") << "1E400" << infinity;
+        QTest::newRow("negative, huge") << "-1D400" << -infinity;
+        QTest::newRow("many digits, negative exponent")
+            << fourHundredNines + QStringLiteral("e-10") << infinity;
+    }
+    void leadingNumbersBeyondTheRangeOfADouble() {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        const numbers::LeadingNumber read = numbers::readLeadingNumber(text);
+        QCOMPARE(read.value, value);
+        QCOMPARE(read.length, text.size());
+    }
+
     // Destroying a list that an EntryPicker watches runs no handler. The
     // picker used to ask the dying list for its viewport while the viewport
     // was being destroyed: a call on an object that was no longer a list

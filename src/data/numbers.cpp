@@ -4,10 +4,12 @@
 
 #include <unicode/unum.h>
 
+#include <locale.h> // newlocale, strtod_l
+#include <stdlib.h>
+
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -255,18 +257,11 @@ LeadingNumber readLeadingNumber(const QString& text) {
     for (char& c : ascii)
         if (c == 'D' || c == 'd')
             c = 'e';
-    const std::size_t skip = ascii.front() == '+' ? 1 : 0;
-    double value = 0;
-    const auto parsed = std::from_chars(ascii.data() + skip, ascii.data() + ascii.size(), value);
-    if (parsed.ec == std::errc::result_out_of_range) {
-        // Too small reads as zero, too large as an infinity of its sign.
-        const bool tiny = ascii.find("e-") != std::string::npos;
-        const bool negative = ascii.front() == '-';
-        value = tiny ? 0.0
-                     : (negative ? -std::numeric_limits<double>::infinity()
-                                 : std::numeric_limits<double>::infinity());
-    }
-    result = {value, end};
+    // strtod in the C locale reads "." whatever the user's locale, and gives a
+    // value below the range of a double as zero and one above it as an
+    // infinity of its sign.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    result = {strtod_l(ascii.c_str(), nullptr, cLocale), end};
     return result;
 }
 
