@@ -1,7 +1,6 @@
 // Faults that the sanitizer build and the fuzzing found, each kept as a test
 // of the rule it broke.
 #include "app/listpicking.h"
-#include "data/formats.h"
 #include "data/money.h"
 #include "data/numbers.h"
 #include "testsupport.h"
