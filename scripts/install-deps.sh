@@ -15,6 +15,8 @@ packages=(
     # a display without a screen, for running the program headless and for
     # the test of a lost display
     xvfb xauth
+    # the fuzz targets (clang with libFuzzer) and readable sanitizer reports
+    clang libclang-rt-14-dev llvm-14
 )
 
 missing=()

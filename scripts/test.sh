@@ -1,8 +1,53 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test through CTest.
+# Installs what is missing, builds, and runs every test through CTest; then
+# builds and runs the whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer (scripts/sanitize.sh), and runs each fuzz target
+# for a bounded time (scripts/fuzz.sh). This is what CI runs.
+#
+#   scripts/test.sh           all three
+#   scripts/test.sh --quick   only the normal build and suite
+#
+# QUILLORY_FUZZ_SECONDS sets each fuzz target's time (30 s by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+quick=0
+for arg in "$@"; do
+    case "$arg" in
+    --quick) quick=1 ;;
+    *)
+        echo "usage: $0 [--quick]" >&2
+        exit 2
+        ;;
+    esac
+done
+
 scripts/install-deps.sh
-scripts/build.sh
-export QT_QPA_PLATFORM=offscreen
-ctest --test-dir build --output-on-failure
+
+# Each stage runs even when one before it failed, so that one run tells
+# everything; the run fails when any stage did.
+passed=0
+failed=0
+stage() {
+    echo "==== $1"
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        echo "==== failed: $*"
+        failed=$((failed + 1))
+    fi
+}
+
+normal_suite() {
+    scripts/build.sh && QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure
+}
+
+stage "the test suite" normal_suite
+if [ "$quick" -eq 0 ]; then
+    stage "the test suite under the sanitizers" scripts/sanitize.sh
+    stage "the fuzz targets" scripts/fuzz.sh
+fi
+
+echo "stages: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

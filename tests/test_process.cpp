@@ -60,6 +60,21 @@ bool catchesClosingSignals(qint64 pid) {
     return false;
 }
 
+// Whether the process has the database file open twice: the lock that marks
+// it as a running copy, then the connection, which is opened only once that
+// lock is held. A second copy finds the header already restored and its
+// signals are caught from its first moment, so only this tells that it has
+// joined the first.
+bool holdsTheDatabase(qint64 pid, const QString& databasePath) {
+    const QString wanted = QFileInfo(databasePath).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    int open = 0;
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System))
+        if (fd.symLinkTarget() == wanted)
+            ++open;
+    return open >= 2;
+}
+
 // A program directory of its own: a copy of the built executable and a fresh
 // database, marked as an installed one is. Its name holds a comma.
 class ProgramDirectory {
@@ -114,13 +129,14 @@ public:
     bool isRunning() const { return m_process.state() == QProcess::Running; }
 
     // Started, with the closing signals caught, and using the database:
-    // `copies` copies hold their use lock on it (this one among them), and
-    // the header is restored.
+    // `copies` copies hold their use lock on it (this one among them), the
+    // header is restored, and this copy has its connection open.
     bool isSettled(int copies) const {
         return isRunning() && catchesClosingSignals(m_process.processId()) &&
                useLocksOn(m_directory.databasePath()) ==
                    QStringList(copies, QStringLiteral("READ")) &&
-               header(m_directory.databasePath()) == signature::kPlain;
+               header(m_directory.databasePath()) == signature::kPlain &&
+               holdsTheDatabase(m_process.processId(), m_directory.databasePath());
     }
 
     void signal(int number) { ::kill(pid_t(m_process.processId()), number); }

@@ -6,7 +6,7 @@
 namespace quillory {
 
 EntryPicker::EntryPicker(QListWidget* list, std::function<void()> onPicked)
-    : QObject(list), m_list(list), m_onPicked(std::move(onPicked)) {
+    : QObject(list), m_list(list), m_viewport(list->viewport()), m_onPicked(std::move(onPicked)) {
     list->installEventFilter(this);
     list->viewport()->installEventFilter(this);
     connect(list, &QListWidget::currentItemChanged, this,
@@ -33,7 +33,7 @@ void EntryPicker::clicked(QListWidgetItem* item) {
 }
 
 bool EntryPicker::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_list->viewport()) {
+    if (watched == m_viewport) {
         if (event->type() == QEvent::MouseButtonPress) {
             m_pressing = true;
             m_pickedOnPress = nullptr;

@@ -28,6 +28,9 @@ private:
     void clicked(QListWidgetItem* item);
 
     QListWidget* m_list;
+    // Kept from the start: while the list is destroyed, its viewport still
+    // sends events here after the list has stopped being a list.
+    const QObject* m_viewport;
     std::function<void()> m_onPicked;
     bool m_pressing = false;
     QListWidgetItem* m_pickedOnPress = nullptr;

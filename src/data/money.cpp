@@ -17,14 +17,19 @@ std::optional<Money> Money::parse(const QString& text) {
         negative = t[i] == u'-';
         ++i;
     }
-    std::int64_t whole = 0;
+    // The magnitude may reach 2^63 ten-thousandths for a negative amount, one
+    // more than for a positive one, so that every amount reads back from its
+    // own text.
+    const std::uint64_t limit =
+        static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+    std::uint64_t whole = 0;
     int wholeDigits = 0;
     for (; i < t.size() && t[i].isDigit() && t[i].unicode() < 128; ++i, ++wholeDigits) {
-        if (whole > (std::numeric_limits<std::int64_t>::max() / kScale - 9) / 10)
-            return std::nullopt;
         whole = whole * 10 + (t[i].unicode() - u'0');
+        if (whole > limit / kScale)
+            return std::nullopt;
     }
-    std::int64_t fraction = 0;
+    std::uint64_t fraction = 0;
     int fractionDigits = 0;
     if (i < t.size() && t[i] == u'.') {
         ++i;
@@ -38,8 +43,11 @@ std::optional<Money> Money::parse(const QString& text) {
         return std::nullopt;
     for (int d = fractionDigits; d < 4; ++d)
         fraction *= 10;
-    const std::int64_t units = whole * kScale + fraction;
-    return fromUnits(negative ? -units : units);
+    const std::uint64_t units = whole * kScale + fraction;
+    if (units > limit)
+        return std::nullopt;
+    // Two's complement, defined for the smallest amount too.
+    return fromUnits(static_cast<std::int64_t>(negative ? 0 - units : units));
 }
 
 std::optional<Money> Money::fromDecimalRounded(const QString& text) {

@@ -4,10 +4,12 @@
 
 #include <unicode/unum.h>
 
+#include <locale.h> // newlocale, strtod_l
+#include <stdlib.h>
+
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,6 +118,32 @@ std::optional<std::string> parseWhole(const QString& text) {
     return std::nullopt;
 }
 
+// The decimal ICU read from the whole of `text`, converted to a binary
+// floating-point type. A value too small for the type reads as zero of its
+// sign, as it does in arithmetic; one too large is not a value of the type.
+template <class T> std::optional<T> localeBinary(const QString& text) {
+    const auto parsed = parseWhole(text);
+    if (!parsed)
+        return std::nullopt;
+    const std::optional<Decimal> d = splitDecimal(*parsed);
+    if (!d)
+        return std::nullopt;
+    T value = 0;
+    const auto result = std::from_chars(parsed->data() + (parsed->front() == '+'),
+                                        parsed->data() + parsed->size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // from_chars refuses both ends alike. Below 1 only the small end is
+        // possible.
+        const long integerDigits = static_cast<long>(d->digits.size()) + d->exponent;
+        if (integerDigits <= 0)
+            return d->negative ? -T(0) : T(0);
+        return std::nullopt;
+    }
+    if (result.ec != std::errc() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 bool isNumeric(const QString& text) {
@@ -148,29 +176,13 @@ std::optional<QString> localeDecimal(const QString& text) {
 }
 
 std::optional<double> localeDouble(const QString& text) {
-    const auto parsed = parseWhole(text);
-    if (!parsed || !splitDecimal(*parsed))
-        return std::nullopt;
-    double value = 0;
-    const auto result = std::from_chars(parsed->data() + (parsed->front() == '+'),
-                                        parsed->data() + parsed->size(), value);
-    if (result.ec != std::errc() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return localeBinary<double>(text);
 }
 
 std::optional<float> localeSingle(const QString& text) {
-    const auto parsed = parseWhole(text);
-    if (!parsed || !splitDecimal(*parsed))
-        return std::nullopt;
     // Read straight to single precision: rounding through double first could
     // land on the other side of a tie.
-    float value = 0;
-    const auto result = std::from_chars(parsed->data() + (parsed->front() == '+'),
-                                        parsed->data() + parsed->size(), value);
-    if (result.ec != std::errc() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return localeBinary<float>(text);
 }
 
 std::optional<Money> localeMoney(const QString& text) {
@@ -245,18 +257,11 @@ LeadingNumber readLeadingNumber(const QString& text) {
     for (char& c : ascii)
         if (c == 'D' || c == 'd')
             c = 'e';
-    const std::size_t skip = ascii.front() == '+' ? 1 : 0;
-    double value = 0;
-    const auto parsed = std::from_chars(ascii.data() + skip, ascii.data() + ascii.size(), value);
-    if (parsed.ec == std::errc::result_out_of_range) {
-        // Too small reads as zero, too large as an infinity of its sign.
-        const bool tiny = ascii.find("e-") != std::string::npos;
-        const bool negative = ascii.front() == '-';
-        value = tiny ? 0.0
-                     : (negative ? -std::numeric_limits<double>::infinity()
-                                 : std::numeric_limits<double>::infinity());
-    }
-    result = {value, end};
+    // strtod in the C locale reads "." whatever the user's locale, and gives a
+    // value below the range of a double as zero and one above it as an
+    // infinity of its sign.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    result = {strtod_l(ascii.c_str(), nullptr, cLocale), end};
     return result;
 }
 

@@ -28,7 +28,8 @@ bool isNumeric(const QString& text);
 std::optional<QString> localeDecimal(const QString& text);
 
 // The locale conversion to double and to single precision. Nothing when the
-// text is not numeric or the value does not fit the type.
+// text is not numeric or the value is too large for the type; a value too
+// small for it reads as zero, so that every numeric text converts.
 std::optional<double> localeDouble(const QString& text);
 std::optional<float> localeSingle(const QString& text);
 
