@@ -18,12 +18,15 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPainter>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 using namespace quillory;
 
@@ -125,6 +128,12 @@ bool fillSample(const QString& path) {
         run("INSERT INTO tblinvoice (id,servicesid,customerid,amountdue,amountpaid,paymentdates,"
             "DateCreated,Status) VALUES (?,?,?,?,?,?,'2026-11-25 16:00:00',?)",
             {i.id, i.project, i.customer, i.due, i.paid, i.history, i.status});
+    run("INSERT INTO tblbusoptions (uselogin,UserName,Password,busname,busaddress,busurl,"
+        "bus_slogan,bus_phone,bus_email,image_path_logo) VALUES (0,'','',?,?,?,?,?,?,'NONE')",
+        {QStringLiteral("Harbourside Studio"),
+         QStringLiteral("200 Lower Water St\r\nHalifax, NS  B3J 1R7"),
+         QStringLiteral("www.harbourside.example"), QStringLiteral("Design that works."),
+         QStringLiteral("902-555-0100"), QStringLiteral("hello@harbourside.example")});
     return true;
 }
 
@@ -136,6 +145,27 @@ bool save(QWidget* widget, const QString& dir, const char* name) {
         return false;
     }
     return true;
+}
+
+// Takes the picture of the modal window that `open` shows, then closes it
+// with its button named `closeButton`.
+bool saveModal(const std::function<void()>& open, const QString& dir, const char* name,
+               const char* closeButton) {
+    bool ok = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        ok = save(modal, dir, name);
+        if (auto* button = modal->findChild<QPushButton*>(QString::fromLatin1(closeButton)))
+            button->click();
+        else
+            modal->close();
+    });
+    open();
+    if (!ok)
+        std::fprintf(stderr, "quillory-screenshots: no window for %s\n", name);
+    return ok;
 }
 
 // Clicks a list entry or a tab as a user would.
@@ -222,6 +252,15 @@ int main(int argc, char** argv) {
         auto* invoices = window.findChild<QListWidget*>(QStringLiteral("lstInvoices"));
         clickEntry(invoices, invoices ? invoices->count() - 1 : 0);
         ok = save(&window, out, "main-invoices.png") && ok;
+
+        ok = saveModal([&] { window.mnuOptionsInfo_Click(); }, out, "options.png", "cmdCancel") &&
+             ok;
+        ok = saveModal(
+                 [&] {
+                     window.findChild<QPushButton*>(QStringLiteral("cmdiInvoiceEmail"))->click();
+                 },
+                 out, "preview.png", "cmdCancel") &&
+             ok;
 
         frmAbout* about = frmAbout::showFor(&window);
         ok = save(about, out, "about.png") && ok;
