@@ -26,6 +26,24 @@ const QStringList& allColumns() {
     return columns;
 }
 
+using Values = QList<std::pair<QString, QVariant>>;
+
+// Adds the row with this id to `table` through an updatable recordset, its
+// columns assigned in the order given. A failure is left in the connection.
+bool addRow(Connection& cn, const QString& table, int id, const Values& values) {
+    Recordset rs;
+    bool ok = rs.open(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE id=") +
+                          idText(id),
+                      cn) &&
+              rs.addNew();
+    for (auto it = values.cbegin(); ok && it != values.cend(); ++it)
+        ok = rs.setField(it->first, it->second);
+    if (ok && rs.update())
+        return true;
+    cn.fail(rs.lastError());
+    return false;
+}
+
 Error overflow() {
     return {errnum::Overflow, QStringLiteral("Overflow")};
 }
@@ -179,26 +197,17 @@ WriteResult insertProject(Database& db, const NewProject& project, const QDateTi
     if (!id)
         return {failedWith(transaction, cn)};
 
-    Recordset rs;
-    const QList<std::pair<QString, QVariant>> values = {{column::id, *id},
-                                                        {column::customerId, project.customerId},
-                                                        {column::hours, project.hours},
-                                                        {column::rate, project.rate},
-                                                        {column::summary, project.summary},
-                                                        {column::services, project.services},
-                                                        {column::details, project.details},
-                                                        {column::notes, project.notes},
-                                                        {column::created, now},
-                                                        {column::status, project.status}};
-    bool ok = rs.open(QStringLiteral("SELECT * FROM tblservices WHERE id=") + idText(*id), cn) &&
-              rs.addNew();
-    for (auto it = values.cbegin(); ok && it != values.cend(); ++it)
-        ok = rs.setField(it->first, it->second);
-    if (!ok || !rs.update()) {
-        cn.fail(rs.lastError());
-        return {failedWith(transaction, cn)};
-    }
-    if (!transaction.commit())
+    const Values values = {{column::id, *id},
+                           {column::customerId, project.customerId},
+                           {column::hours, project.hours},
+                           {column::rate, project.rate},
+                           {column::summary, project.summary},
+                           {column::services, project.services},
+                           {column::details, project.details},
+                           {column::notes, project.notes},
+                           {column::created, now},
+                           {column::status, project.status}};
+    if (!addRow(cn, kTable, *id, values) || !transaction.commit())
         return {failedWith(transaction, cn)};
     return {Outcome::Done, *id};
 }
@@ -275,25 +284,15 @@ WriteResult generateInvoice(Database& db, const ProjectKey& key, const QVariantM
     if (marked != Outcome::Done)
         return {marked};
 
-    Recordset rs;
-    const QList<std::pair<QString, QVariant>> values = {
-        {QStringLiteral("servicesid"), key.id},
-        {QStringLiteral("customerid"), key.customerId},
-        {QStringLiteral("id"), *id},
-        {QStringLiteral("amountdue"), QVariant::fromValue(*due)},
-        {QStringLiteral("amountpaid"), QVariant::fromValue(Money())},
-        {QStringLiteral("paymentdates"), QStringLiteral("NA")},
-        {QStringLiteral("DateCreated"), now},
-        {QStringLiteral("Status"), 0}};
-    bool ok = rs.open(QStringLiteral("SELECT * FROM tblinvoice WHERE id=") + idText(*id), cn) &&
-              rs.addNew();
-    for (auto it = values.cbegin(); ok && it != values.cend(); ++it)
-        ok = rs.setField(it->first, it->second);
-    if (!ok || !rs.update()) {
-        cn.fail(rs.lastError());
-        return {failedWith(transaction, cn)};
-    }
-    if (!transaction.commit())
+    const Values values = {{QStringLiteral("servicesid"), key.id},
+                           {QStringLiteral("customerid"), key.customerId},
+                           {QStringLiteral("id"), *id},
+                           {QStringLiteral("amountdue"), QVariant::fromValue(*due)},
+                           {QStringLiteral("amountpaid"), QVariant::fromValue(Money())},
+                           {QStringLiteral("paymentdates"), QStringLiteral("NA")},
+                           {QStringLiteral("DateCreated"), now},
+                           {QStringLiteral("Status"), 0}};
+    if (!addRow(cn, QStringLiteral("tblinvoice"), *id, values) || !transaction.commit())
         return {failedWith(transaction, cn)};
     return {Outcome::Done, *id};
 }
