@@ -61,10 +61,14 @@ QtFontMeasure::QtFontMeasure(const QPaintDevice* device) : m_device(device) {}
 QtFontMeasure::~QtFontMeasure() = default;
 
 QtFontMeasure::Metrics& QtFontMeasure::metrics(const PrintFont& font) const {
+    if (m_last && font == m_lastFont)
+        return *m_last;
     auto it = m_metrics.constFind(font);
     if (it == m_metrics.constEnd())
         it = m_metrics.insert(font, std::make_shared<Metrics>(font, m_device));
-    return **it;
+    m_lastFont = font;
+    m_last = it->get();
+    return *m_last;
 }
 
 double QtFontMeasure::lineHeight(const PrintFont& font) const {
@@ -85,16 +89,25 @@ PrintLayout::PrintLayout(const FontMeasure& measure, QSizeF printable)
 void PrintLayout::setFontName(const QString& family) {
     m_font.family = family;
     m_fontIndex = -1;
+    m_lineHeight = -1;
 }
 
 void PrintLayout::setFontSize(double points) {
     m_font.pointSize = points;
     m_fontIndex = -1;
+    m_lineHeight = -1;
 }
 
 void PrintLayout::setBold(bool bold) {
     m_font.bold = bold;
     m_fontIndex = -1;
+    m_lineHeight = -1;
+}
+
+double PrintLayout::lineHeight() {
+    if (m_lineHeight < 0)
+        m_lineHeight = m_measure.lineHeight(m_font);
+    return m_lineHeight;
 }
 
 void PrintLayout::setCurrentX(double inches) {
@@ -123,7 +136,7 @@ int PrintLayout::fontIndex() {
 void PrintLayout::placeLine(const QString& text) {
     m_x = currentX();
     m_stayedAfter.reset();
-    const double height = m_measure.lineHeight(m_font);
+    const double height = lineHeight();
     if (m_y > 0 && m_y + height > m_printable.height() + kEpsilon) {
         ++m_page;
         m_y = 0;
@@ -138,7 +151,7 @@ void PrintLayout::placeLine(const QString& text) {
 }
 
 void PrintLayout::nextLine() {
-    m_y += m_measure.lineHeight(m_font);
+    m_y += lineHeight();
     m_x = 0;
     m_stayedAfter.reset();
 }

@@ -53,6 +53,9 @@ private:
     Metrics& metrics(const PrintFont& font) const;
     const QPaintDevice* m_device;
     mutable QHash<PrintFont, std::shared_ptr<Metrics>> m_metrics;
+    // The font asked for last, which is nearly always the next one asked for.
+    mutable PrintFont m_lastFont;
+    mutable Metrics* m_last = nullptr;
 };
 
 // One piece of text at its place: x and y in inches from the top-left of the
@@ -114,11 +117,13 @@ private:
     void placeLine(const QString& text);
     void nextLine();
     int fontIndex();
+    double lineHeight();
 
     const FontMeasure& m_measure;
     QSizeF m_printable;
     PrintFont m_font;
     int m_fontIndex = -1;
+    double m_lineHeight = -1; // of m_font, once measured
     double m_x = 0;
     double m_y = 0;
     int m_page = 0;

@@ -11,6 +11,8 @@
 #include <QGuiApplication>
 #include <QPrinter>
 
+#include <algorithm>
+
 namespace quillory::reports {
 
 namespace {
@@ -115,10 +117,14 @@ void printReport(const QString& title, const std::function<LayoutResult(PrintLay
 } // namespace
 
 QString fitted(const PrintLayout& layout, const QString& text, double width) {
+    // Control characters (a line break in a name) print as blanks. Most texts
+    // have none and are kept as they are, without a copy.
     QString clean = text;
-    for (QChar& c : clean)
-        if (c.category() == QChar::Other_Control)
-            c = u' ';
+    const auto control = [](QChar c) { // the characters of category Cc
+        return c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() <= 0x9f);
+    };
+    if (std::any_of(text.cbegin(), text.cend(), control))
+        std::replace_if(clean.begin(), clean.end(), control, QChar(u' '));
     const FontMeasure& measure = layout.measure();
     const PrintFont& font = layout.font();
     if (measure.textWidth(font, clean) <= width)
