@@ -1,11 +1,13 @@
 // The printed reports over the whole database, each printed into a PDF file:
-// the time from the menu's call to the finished file, the time of the layout
-// alone, and the pages.
+// the time from the menu's call to the finished file, then the same job in its
+// two halves (the layout, with its queries and amounts, and the painting into
+// the PDF file), the pages and the file's size; and the writing of amounts.
 #include "reports/reports.h"
 #include "app/frmMain.h"
 #include "app/printing.h"
 #include "benchsupport.h"
 #include "data/database.h"
+#include "data/formats.h"
 #include "reports/reportpainter.h"
 #include "reports/reportstore.h"
 
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -38,19 +41,29 @@ void oneReport(Context& context, const char* name, const std::function<void()>& 
     print();
     figure(("report_" + std::string(name)).c_str(), msSince(timer), "ms");
 
-    // The layout alone, on the same printer's metrics.
-    const auto printer = quillory::printing::pdfPrinter(pdf + QStringLiteral(".unused"));
+    const qint64 pdfSize = QFileInfo(pdf).size();
+    const bool printed = QFileInfo::exists(pdf);
+    QFile::remove(pdf);
+
+    // The layout alone, on the same printer's metrics, then its painting.
+    const auto printer = quillory::printing::pdfPrinter(pdf);
     const quillory::reports::QtFontMeasure measure(printer.get());
     PrintLayout layout(measure, quillory::reports::printableInches(*printer));
     timer.restart();
     const LayoutResult result = layOut(layout);
-    const double layoutMs = msSince(timer);
-    const qsizetype pages = layout.endDoc().pages.size();
-    figure(("report_" + std::string(name) + "_layout").c_str(), layoutMs, "ms");
-    count(("report_" + std::string(name) + "_pages").c_str(), pages, "pages");
-    figure(("report_" + std::string(name) + "_pdf_size").c_str(), mib(QFileInfo(pdf).size()),
-           "MiB");
-    if (result.outcome != LayoutResult::Ready || !QFileInfo::exists(pdf)) {
+    figure(("report_" + std::string(name) + "_layout").c_str(), msSince(timer), "ms");
+    const quillory::reports::PrintedDocument document = layout.endDoc();
+    timer.restart();
+    const quillory::Error painted = quillory::reports::printDocument(document, *printer);
+    figure(("report_" + std::string(name) + "_paint").c_str(), msSince(timer), "ms");
+    count(("report_" + std::string(name) + "_pages").c_str(), document.pages.size(), "pages");
+    qint64 characters = 0;
+    for (const auto& page : document.pages)
+        for (const auto& run : page.runs)
+            characters += run.text.size();
+    count(("report_" + std::string(name) + "_characters").c_str(), characters, "characters");
+    figure(("report_" + std::string(name) + "_pdf_size").c_str(), mib(pdfSize), "MiB");
+    if (result.outcome != LayoutResult::Ready || !printed || painted.isError()) {
         ++context.failures;
         std::printf("warning: the report %s printed nothing\n", name);
     }
@@ -62,12 +75,29 @@ void oneReport(Context& context, const char* name, const std::function<void()>& 
 
 void benchReports(Context& context) {
     quillory::Database& db = context.db;
+    std::vector<quillory::Money> amounts;
     {
         QElapsedTimer timer;
         timer.start();
-        qint64 rows = 0;
-        quillory::reportstore::forEachCustomer(db.cnMain, [&rows](const auto&) { ++rows; });
+        quillory::reportstore::forEachCustomer(db.cnMain, [&amounts](const auto& line) {
+            if (const auto balance = line.sums.balance())
+                amounts.push_back(*balance);
+        });
         figure("report_query_customers_with_sums", msSince(timer), "ms");
+    }
+    {
+        // The customers' balances in the locale's currency format, as the
+        // reports write them.
+        QElapsedTimer timer;
+        timer.start();
+        qsizetype length = 0;
+        for (const quillory::Money amount : amounts)
+            length += quillory::formats::currency(amount).size();
+        const double ms = msSince(timer);
+        figure("report_currency_per_amount",
+               amounts.empty() ? 0.0 : ms * 1e6 / static_cast<double>(amounts.size()), "ns", 0);
+        if (length == 0 && !amounts.empty())
+            ++context.failures;
     }
     oneReport(
         context, "invoice_totals", [&db] { quillory::reports::PrintInvoiceTotalsReport(db); },
