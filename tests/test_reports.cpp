@@ -176,6 +176,39 @@ private slots:
         QCOMPARE(doc.pages[1].runs[1].y, 0.0);
     }
 
+    // Each change of font name, size or boldness moves the next lines by the
+    // new font's height, not by the height of the font printed before.
+    void eachFontChangeGivesItsOwnLineHeight_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<double>("factor"); // the new height over the old one
+        QTest::newRow("name") << "name" << 3.0;
+        QTest::newRow("size") << "size" << 2.0;
+        QTest::newRow("bold") << "bold" << 2.0;
+    }
+    void eachFontChangeGivesItsOwnLineHeight() {
+        QFETCH(QString, change);
+        QFETCH(double, factor);
+        // Bold lines twice as high, "Tall" ones three times.
+        class Heights : public FixedMeasure {
+        public:
+            double lineHeight(const PrintFont& font) const override {
+                return lh(font.pointSize) * (font.bold ? 2 : 1) * (font.family == "Tall" ? 3 : 1);
+            }
+        } m;
+        PrintLayout layout(m, kPage);
+        layout.setFontSize(10);
+        layout.print(QStringLiteral("before"));
+        if (change == "name")
+            layout.setFontName(QStringLiteral("Tall"));
+        else if (change == "size")
+            layout.setFontSize(20);
+        else
+            layout.setBold(true);
+        layout.print(QStringLiteral("changed"));
+        layout.print(QStringLiteral("again"));
+        QVERIFY(near(layout.currentY(), FixedMeasure::lh(10) * (1 + 2 * factor)));
+    }
+
     void killDocDiscardsTheJobAndEndDocStartsAfresh() {
         FixedMeasure m;
         PrintLayout layout(m, kPage);
@@ -199,6 +232,8 @@ private slots:
         QTest::newRow("cut") << "abcdefghijk" << QStringLiteral("abcdefghi\u2026");
         QTest::newRow("line break inside") << "ab\r\ncd"
                                            << "ab  cd";
+        QTest::newRow("tab, delete and a C1 control")
+            << QStringLiteral("a\tb\u007fc\u0085d") << "a b c d";
         QTest::newRow("no half emoji")
             << QStringLiteral("abcdefgh\U0001F600x") << QStringLiteral("abcdefgh\u2026");
     }
