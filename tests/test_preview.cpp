@@ -10,11 +10,12 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPrinter>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 
 using namespace quillory;
+using test::pdfPages;
+using test::pdfText;
 using namespace quillory::test;
 
 namespace {
@@ -55,23 +56,6 @@ int openPreview(MainWindowHarness& h, const std::function<void(QWidget*)>& act) 
 void expectPrintConfirmation(MainWindowHarness& h, Prompt::Answer answer) {
     h.prompt.expectMessage(QStringLiteral("Send the print job now?"), QStringLiteral("Confirm"),
                            answer, Prompt::Buttons::OkCancel, Prompt::Icon::Information);
-}
-
-// The text of a PDF file, and its page count, as poppler reads them.
-QString pdfText(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    return p.waitForFinished(60000) ? QString::fromUtf8(p.readAllStandardOutput()) : QString();
-}
-
-int pdfPages(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("pdfinfo"), {path});
-    if (!p.waitForFinished(60000))
-        return -1;
-    const QString info = QString::fromUtf8(p.readAllStandardOutput());
-    const qsizetype at = info.indexOf(QStringLiteral("Pages:"));
-    return at < 0 ? -1 : info.mid(at + 6).section(u'\n', 0, 0).trimmed().toInt();
 }
 
 } // namespace

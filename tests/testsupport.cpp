@@ -7,9 +7,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -236,6 +238,29 @@ QStringList useLocksOn(const QString& databasePath) {
         locks.append(line.contains("->") ? QStringLiteral("-> ") + type : type);
     }
     return locks;
+}
+
+namespace {
+QString runPoppler(const char* tool, const QStringList& args) {
+    const QString program = QStandardPaths::findExecutable(QString::fromLatin1(tool));
+    if (program.isEmpty())
+        qFatal("%s (poppler-utils) is needed: run scripts/install-deps.sh", tool);
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+} // namespace
+
+QString pdfText(const QString& path) {
+    return runPoppler("pdftotext", {QStringLiteral("-layout"), path, QStringLiteral("-")});
+}
+
+int pdfPages(const QString& path) {
+    const QString info = runPoppler("pdfinfo", {path});
+    const qsizetype at = info.indexOf(QStringLiteral("Pages:"));
+    return at < 0 ? -1 : info.mid(at + 6).section(u'\n', 0, 0).trimmed().toInt();
 }
 
 void pinEnglishUs() {

@@ -118,6 +118,12 @@ QByteArray header(const QString& path);
 // a copy waiting to start.
 QStringList useLocksOn(const QString& databasePath);
 
+// The text of a PDF file as poppler's pdftotext reads it (with -layout; each
+// page ends in a form feed), and its page count as pdfinfo gives it. Both
+// tools come with poppler-utils; a missing tool fails the test run.
+QString pdfText(const QString& path);
+int pdfPages(const QString& path);
+
 // Pins the formats to US English.
 void pinEnglishUs();
 
