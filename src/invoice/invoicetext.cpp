@@ -52,7 +52,9 @@ QString composeInvoiceText(const Rows& rows) {
 
     const std::optional<Money> due = Money::fromStored(i.value(QStringLiteral("amountdue")));
     const std::optional<Money> paid = Money::fromStored(i.value(QStringLiteral("amountpaid")));
-    const QString balance = due && paid ? plainNumber(*due - *paid) : QString();
+    // Like a Null, a difference beyond the range of amounts contributes nothing.
+    const std::optional<Money> owing = due && paid ? due->minus(*paid) : std::nullopt;
+    const QString balance = owing ? plainNumber(*owing) : QString();
 
     const QStringList lines = {
         textOf(o, "busname"),
