@@ -103,6 +103,9 @@ private slots:
         QTest::newRow("Null status reads as closed")
             << Overrides{{"invoice.status", QVariant()}}
             << Lines{{11, "INVOICE DETAILS: \t\tProject ID: 3\tInvoice ID: 7\tStatus: CLOSED"}};
+        QTest::newRow("a fraction of a status reads as closed")
+            << Overrides{{"invoice.status", 0.4}}
+            << Lines{{11, "INVOICE DETAILS: \t\tProject ID: 3\tInvoice ID: 7\tStatus: CLOSED"}};
         QTest::newRow("no e-mail and no phone")
             << Overrides{{"customer.email1", QVariant()}, {"customer.phone", QVariant()}}
             << Lines{{9, " // "}};

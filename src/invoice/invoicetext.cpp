@@ -29,10 +29,15 @@ QString dateOf(const QVariantMap& row, const char* column) {
     return when.isValid() ? formats::generalDate(when) : value.toString();
 }
 
-// 0 is open; any other value, Null included, reads as closed.
+// 0 is open; any other value, Null included, reads as closed. A real number
+// is compared as it is, not rounded to a whole one: 0.4 is not 0.
 bool isOpen(const QVariant& status) {
+    if (status.isNull())
+        return false;
+    if (status.typeId() == QMetaType::Double)
+        return status.toDouble() == 0.0;
     bool ok = false;
-    return !status.isNull() && status.toLongLong(&ok) == 0 && ok;
+    return status.toLongLong(&ok) == 0 && ok;
 }
 
 } // namespace
