@@ -52,7 +52,6 @@ struct Piece {
     Table table = Table::Invoice;
 };
 
-constexpr QChar kTab = u'\t';
 const QString kCrLf = QStringLiteral("\r\n");
 
 Piece fixed(const char* text) {

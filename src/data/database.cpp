@@ -169,7 +169,10 @@ bool Database::OpenDatabase() {
         m_useLock.release();
         return failed(error);
     }
-    if (!rsMain.open(QStringLiteral("Select * From tblcustomer WHERE id=000"), cnMain)) {
+    // Damage met here has been reported; the program goes on, reading what it
+    // can and writing nothing.
+    if (!rsMain.open(QStringLiteral("Select * From tblcustomer WHERE id=000"), cnMain) &&
+        rsMain.lastError().number != errnum::DamageReported) {
         const Error error = rsMain.lastError();
         cnMain.close();
         m_useLock.release();
@@ -187,6 +190,9 @@ bool Database::RefreshRecordset(Recordset& rs, const QString& sql, const QVarian
 
 void Database::reportRefreshFailure(const Error& error) {
     HandleError(error);
+    // Damage has been reported once, when it was found: nothing to add.
+    if (error.number == errnum::DamageReported)
+        return;
     showMessage(QStringLiteral("Error refreshing data.  \r\nA problem was encountered while "
                                "accessing the database."),
                 Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Data Access Error"));
@@ -197,6 +203,11 @@ void Database::CloseDatabase() {
     cnMain.close();
     if (!m_useLock.isHeld())
         return;
+    // A damaged file is left exactly as it is, header included.
+    if (cnMain.isDamaged()) {
+        m_useLock.release();
+        return;
+    }
     // The exclusive lock is held for the marker's write alone: a copy that
     // starts meanwhile waits for that write, never for a box this one shows.
     SignatureResult marked = SignatureResult::NoMode;

@@ -33,14 +33,16 @@ public:
     bool OpenDatabase();
 
     // Opens `rs` on `sql` (with its values bound). A failure goes to
-    // HandleError, then shows "Error refreshing data." and leaves `rs` closed.
+    // HandleError, then shows "Error refreshing data." (unless it was damage,
+    // reported already) and leaves `rs` closed.
     bool RefreshRecordset(Recordset& rs, const QString& sql, const QVariantList& params = {});
 
     // The report of a failed read: HandleError, then "Error refreshing data."
     static void reportRefreshFailure(const Error& error);
 
     // Closes the connection and, when no other copy of the program still uses
-    // the file, hides its header under the marker. Never reports anything.
+    // the file and it was not found damaged, hides its header under the
+    // marker. Never reports anything.
     void CloseDatabase();
 
 private:
