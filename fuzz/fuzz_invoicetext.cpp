@@ -14,8 +14,8 @@
 //   left empty when either is Null or the difference is beyond the range of
 //   amounts (never a wrapped number).
 #include "data/formats.h"
-#include "invoice/invoicetext.h"
 #include "fuzzsupport.h"
+#include "invoice/invoicetext.h"
 
 #include <QRegularExpression>
 
@@ -141,8 +141,8 @@ std::optional<QVariant> storedValue(fuzz::Input& input) {
     default: {
         // A date-time as the program stores it, within the years a date has.
         const qint64 seconds = static_cast<qint64>(input.word() % 315537897600ULL);
-        return QVariant(formats::storedDateTime(
-            QDateTime(QDate(1, 1, 1), QTime(0, 0)).addSecs(seconds)));
+        return QVariant(
+            formats::storedDateTime(QDateTime(QDate(1, 1, 1), QTime(0, 0)).addSecs(seconds)));
     }
     }
 }
@@ -210,7 +210,7 @@ Expected expectedDocument(const invoicetext::Rows& rows) {
                 break;
             case Shown::Date: {
                 const QDateTime when = formats::fromStoredDateTime(value.toString());
-                shown = value.isNull()      ? QString()
+                shown = value.isNull()   ? QString()
                         : when.isValid() ? formats::generalDate(when)
                                          : value.toString();
                 expected.valueLineBreaks += shown.count(kCrLf);
@@ -249,8 +249,8 @@ void checkDocument(const invoicetext::Rows& rows) {
     const QString document = invoicetext::composeInvoiceText(rows);
     const Expected expected = expectedDocument(rows);
 
-    FUZZ_CHECK(document.endsWith(kCrLf), QStringLiteral("the document ends in ") +
-                                             visible(document.right(4)));
+    FUZZ_CHECK(document.endsWith(kCrLf),
+               QStringLiteral("the document ends in ") + visible(document.right(4)));
     FUZZ_CHECK(document.count(kCrLf) == 21 + expected.valueLineBreaks,
                QStringLiteral("%1 line breaks, expected 21 and %2 of the values")
                    .arg(document.count(kCrLf))

@@ -37,14 +37,14 @@ void damageTable(const QString& databasePath, const QString& table) {
 }
 
 void expectDamageReport(ScriptedPrompt& prompt, const QString& databasePath) {
-    prompt.expectMessage(damagedDatabaseText(kMalformed + QStringLiteral(" (") + databasePath +
-                                             u')'),
-                         kDamaged, Prompt::Ok, Prompt::Buttons::Ok, Prompt::Icon::Critical);
+    prompt.expectMessage(
+        damagedDatabaseText(kMalformed + QStringLiteral(" (") + databasePath + u')'), kDamaged,
+        Prompt::Ok, Prompt::Buttons::Ok, Prompt::Icon::Critical);
 }
 
 void expectNotSaved(ScriptedPrompt& prompt) {
-    prompt.expectMessage(notSavedToDamagedDatabaseText(), kDamaged, Prompt::Ok,
-                         Prompt::Buttons::Ok, Prompt::Icon::Exclamation);
+    prompt.expectMessage(notSavedToDamagedDatabaseText(), kDamaged, Prompt::Ok, Prompt::Buttons::Ok,
+                         Prompt::Icon::Exclamation);
 }
 
 // Whether another copy of the program could take the write lock now.
@@ -143,8 +143,7 @@ private slots:
         p.press("cmdpEdit");
         const QByteArray before = readAll(h.program.databasePath());
 
-        p.expectFigures(QStringLiteral("42.5"), QStringLiteral("20.75"),
-                        QStringLiteral("$881.88"));
+        p.expectFigures(QStringLiteral("42.5"), QStringLiteral("20.75"), QStringLiteral("$881.88"));
         p.expectInvoiceQuestion();
         expectDamageReport(h.prompt, h.program.databasePath());
         bool freeWhileShown = false;
@@ -158,8 +157,7 @@ private slots:
                  QStringLiteral("On Hold0"));
 
         // A second try is refused before it writes anything.
-        p.expectFigures(QStringLiteral("42.5"), QStringLiteral("20.75"),
-                        QStringLiteral("$881.88"));
+        p.expectFigures(QStringLiteral("42.5"), QStringLiteral("20.75"), QStringLiteral("$881.88"));
         p.expectInvoiceQuestion();
         expectNotSaved(h.prompt);
         p.press("cmdpGenInvoice");
@@ -237,11 +235,11 @@ private slots:
             QVERIFY(!cn.execute(QStringLiteral("UPDATE tblcustomer SET lname='Bell'")));
             refused = cn.lastError();
         } else if (write == u"guarded") {
-            QCOMPARE(rowguard::writeIfUnchanged(cn, QStringLiteral("tblcustomer"),
-                                                QStringLiteral("id"), 1,
-                                                {{QStringLiteral("lname"), QStringLiteral("Ames")}},
-                                                {{QStringLiteral("lname"), QStringLiteral("Bell")}}),
-                     rowguard::Result::Failed);
+            QCOMPARE(
+                rowguard::writeIfUnchanged(cn, QStringLiteral("tblcustomer"), QStringLiteral("id"),
+                                           1, {{QStringLiteral("lname"), QStringLiteral("Ames")}},
+                                           {{QStringLiteral("lname"), QStringLiteral("Bell")}}),
+                rowguard::Result::Failed);
             refused = cn.lastError();
         } else {
             Recordset rs;

@@ -80,13 +80,15 @@ private slots:
         QTest::newRow("largest plus the smallest step") << max << qint64(1) << ""
                                                         << "922337203685477.5806";
         QTest::newRow("largest less the smallest step")
-            << max << qint64(-1) << "922337203685477.5806" << "";
+            << max << qint64(-1) << "922337203685477.5806"
+            << "";
         QTest::newRow("smallest less the smallest step")
-            << min << qint64(1) << "-922337203685477.5807" << "";
+            << min << qint64(1) << "-922337203685477.5807"
+            << "";
         QTest::newRow("smallest plus itself") << min << min << ""
                                               << "0.0000";
-        QTest::newRow("owing less a large overpayment")
-            << max / 2 + 1 << -(max / 2 + 1) << "0.0000" << "";
+        QTest::newRow("owing less a large overpayment") << max / 2 + 1 << -(max / 2 + 1) << "0.0000"
+                                                        << "";
         QTest::newRow("smallest less the largest") << min << max << "-0.0001"
                                                    << "";
     }

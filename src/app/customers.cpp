@@ -17,9 +17,8 @@ QString totalsCaption(const customerstore::Totals& totals) {
     QString caption;
     if (totals.hasSums) {
         caption = QStringLiteral("Account Balance: ");
-        const std::optional<Money> balance = totals.sumDue && totals.sumPaid
-                                                 ? totals.sumDue->minus(*totals.sumPaid)
-                                                 : std::nullopt;
+        const std::optional<Money> balance =
+            totals.sumDue && totals.sumPaid ? totals.sumDue->minus(*totals.sumPaid) : std::nullopt;
         if (balance)
             caption += formats::currency(*balance);
     }

@@ -147,13 +147,13 @@ Error checkSource(const QString& path) {
     if (!cn.open(path))
         return cn.lastError();
     QStringList problems;
-    if (!cn.forEachRow(
-            QStringLiteral("PRAGMA quick_check"), {},
-            [&problems](const QSqlQuery& row) { problems.append(row.value(0).toString()); }))
+    if (!cn.forEachRow(QStringLiteral("PRAGMA quick_check"), {}, [&problems](const QSqlQuery& row) {
+            problems.append(row.value(0).toString());
+        }))
         return cn.lastError();
     if (problems != QStringList{QStringLiteral("ok")})
-        return {errnum::DatabaseDamaged, problems.join(QStringLiteral("; ")) +
-                                             QStringLiteral(" (") + path + u')'};
+        return {errnum::DatabaseDamaged,
+                problems.join(QStringLiteral("; ")) + QStringLiteral(" (") + path + u')'};
     return Error::none();
 }
 

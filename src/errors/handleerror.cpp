@@ -74,8 +74,7 @@ void HandleError(std::int64_t number, const QString& description) {
         logged = true;
         break;
     case errnum::DamagedNotWritten:
-        showMessage(notSavedToDamagedDatabaseText(), Buttons::Ok, Icon::Exclamation,
-                    kDamagedTitle);
+        showMessage(notSavedToDamagedDatabaseText(), Buttons::Ok, Icon::Exclamation, kDamagedTitle);
         break;
     case errnum::FileNotFound:
         showMessage(QStringLiteral("File does not exist in the correct directory!") + crlf +
