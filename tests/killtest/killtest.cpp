@@ -34,6 +34,7 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <random>
 
 using namespace quillory;
@@ -222,64 +223,93 @@ bool holdsTwice(qint64 pid, const QString& path) {
     return open >= 2;
 }
 
-// Starts the real program on the directory. It counts as started once it
-// catches the closing signals, holds its use lock and its connection on the
-// database with the header restored, and has shown its main window; then a
-// logout (SIGTERM) must close it cleanly, with no box shown on the way and
-// nothing in the error log, and the header marked again. Empty when all of
-// that held, else what did not.
+// A copy of the real program on the directory, offscreen.
+class RealProgram {
+public:
+    explicit RealProgram(const QString& dir)
+        : m_db(dir + QStringLiteral("/records.mdb")), m_log(dir + QStringLiteral("/ErrLog.err")),
+          m_logged(QFileInfo(m_log).size()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // Qt's accessibility log names each window as it is shown.
+        environment.insert(QStringLiteral("QT_LOGGING_RULES"),
+                           QStringLiteral("qt.accessibility.cache.debug=true"));
+        m_process.setProcessEnvironment(environment);
+        m_process.setWorkingDirectory(dir);
+        m_process.start(dir + QStringLiteral("/quillory"), {});
+    }
+    ~RealProgram() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+    RealProgram(const RealProgram&) = delete;
+    RealProgram& operator=(const RealProgram&) = delete;
+
+    // Waits until it counts as started: it catches the closing signals,
+    // holds its use lock (one of `copies`) and its connection on the
+    // database with the header restored, and has shown its main window.
+    // Empty when it did, else what it did instead.
+    QString waitUntilStarted(int copies) {
+        if (!m_process.waitForStarted(kStartTimeout))
+            return QStringLiteral("it did not start");
+        const auto started = [&] {
+            m_output += m_process.readAllStandardError();
+            return catchesClosingSignals(m_process.processId()) &&
+                   test::useLocksOn(m_db) == QStringList(copies, QStringLiteral("READ")) &&
+                   test::header(m_db) == signature::kPlain &&
+                   holdsTwice(m_process.processId(), m_db) &&
+                   m_output.contains("name = \"frmMain\"");
+        };
+        QElapsedTimer waited;
+        waited.start();
+        while (m_process.state() == QProcess::Running && !started() &&
+               waited.elapsed() < kStartTimeout)
+            m_process.waitForReadyRead(50);
+        if (m_process.state() != QProcess::Running)
+            return QStringLiteral("it ended at start-up: ") + tail();
+        if (!started())
+            return QStringLiteral("it did not settle: ") + tail();
+        return {};
+    }
+
+    // Closes it as a logout does (SIGTERM): it must end cleanly, with no box
+    // shown and nothing in the error log since it started, and, as the last
+    // copy, with the header marked again. Empty when it did.
+    QString closeCleanly() {
+        ::kill(pid_t(m_process.processId()), SIGTERM);
+        if (!m_process.waitForFinished(kStartTimeout))
+            return QStringLiteral("it did not end on SIGTERM");
+        m_output += m_process.readAllStandardError();
+        if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0)
+            return QStringLiteral("it ended with status %1: ").arg(m_process.exitCode()) + tail();
+        if (m_output.contains("QMessageBox"))
+            return QStringLiteral("it showed a box: ") + tail();
+        if (QFileInfo(m_log).size() != m_logged)
+            return QStringLiteral("it wrote to the error log: ") +
+                   QString::fromUtf8(test::readAll(m_log).mid(m_logged));
+        if (test::header(m_db) != signature::kMarker)
+            return QStringLiteral("it left the header unmarked");
+        return {};
+    }
+
+private:
+    QString tail() const { return QString::fromLocal8Bit(m_output.right(2000)); }
+
+    QString m_db;
+    QString m_log;
+    qint64 m_logged;
+    QProcess m_process;
+    QByteArray m_output;
+};
+
+// Whether the real program starts on the directory and closes cleanly again;
+// empty when it does.
 QString startsAgain(const QString& dir) {
-    const QString db = dir + QStringLiteral("/records.mdb");
-    const QString log = dir + QStringLiteral("/ErrLog.err");
-    const qint64 logged = QFileInfo(log).size();
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    // Qt's accessibility log names each window as it is shown.
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"),
-                       QStringLiteral("qt.accessibility.cache.debug=true"));
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(dir);
-    program.start(dir + QStringLiteral("/quillory"), {});
-    if (!program.waitForStarted(kStartTimeout))
-        return QStringLiteral("it did not start");
-    QByteArray output;
-    const auto settled = [&] {
-        output += program.readAllStandardError();
-        return catchesClosingSignals(program.processId()) &&
-               test::useLocksOn(db) == QStringList{QStringLiteral("READ")} &&
-               test::header(db) == signature::kPlain && holdsTwice(program.processId(), db) &&
-               output.contains("name = \"frmMain\"");
-    };
-    QElapsedTimer waited;
-    waited.start();
-    while (program.state() == QProcess::Running && !settled() && waited.elapsed() < kStartTimeout)
-        program.waitForReadyRead(50);
-    if (program.state() != QProcess::Running)
-        return QStringLiteral("it ended at start-up: ") +
-               QString::fromLocal8Bit(output.right(2000));
-    if (!settled()) {
-        program.kill();
-        program.waitForFinished();
-        return QStringLiteral("it did not settle: ") + QString::fromLocal8Bit(output.right(2000));
-    }
-    ::kill(pid_t(program.processId()), SIGTERM);
-    if (!program.waitForFinished(kStartTimeout)) {
-        program.kill();
-        program.waitForFinished();
-        return QStringLiteral("it did not end on SIGTERM");
-    }
-    output += program.readAllStandardError();
-    if (program.exitStatus() != QProcess::NormalExit || program.exitCode() != 0)
-        return QStringLiteral("it ended with status %1").arg(program.exitCode());
-    if (output.contains("QMessageBox"))
-        return QStringLiteral("it showed a box: ") + QString::fromLocal8Bit(output.right(2000));
-    if (QFileInfo(log).size() != logged)
-        return QStringLiteral("it wrote to the error log: ") +
-               QString::fromUtf8(test::readAll(log).mid(logged));
-    if (test::header(db) != signature::kMarker)
-        return QStringLiteral("it left the header unmarked");
-    return {};
+    RealProgram program(dir);
+    const QString why = program.waitUntilStarted(1);
+    return why.isEmpty() ? program.closeCleanly() : why;
 }
 
 struct Figures {
@@ -348,6 +378,21 @@ int main(int argc, char** argv) {
         const int delay = fromStart ? uniform(0, 400) : uniform(0, 60);
         const int actions = uniform(0, 99) < 8 ? uniform(0, 3) : 100000;
 
+        // Now and then a second copy of the program runs beside it, idle; it
+        // outlives the kill and, closing last, marks the header over what the
+        // kill left.
+        std::unique_ptr<RealProgram> bystander;
+        if (uniform(0, 99) < 20) {
+            bystander = std::make_unique<RealProgram>(dir);
+            if (const QString why = bystander->waitUntilStarted(1); !why.isEmpty()) {
+                ++figures["restart_failures"];
+                note(QStringLiteral("trial %1: the second copy did not start: %2")
+                         .arg(trial)
+                         .arg(why));
+                bystander.reset();
+            }
+        }
+
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -411,6 +456,18 @@ int main(int argc, char** argv) {
             note(QStringLiteral("trial %1: driver said: %2").arg(trial).arg(errors.trimmed()));
         if (test::header(db) == signature::kPlain)
             ++figures["header_plain_after_kill"];
+        if (QFile::exists(db + QStringLiteral("-journal")))
+            ++figures["journal_after_kill"];
+        if (bystander) {
+            ++figures["trials_with_second_copy"];
+            if (const QString why = bystander->closeCleanly(); !why.isEmpty()) {
+                ++figures["restart_failures"];
+                note(QStringLiteral("trial %1: the second copy did not close cleanly: %2")
+                         .arg(trial)
+                         .arg(why));
+            }
+            bystander.reset();
+        }
 
         if (const QString why = startsAgain(dir); !why.isEmpty()) {
             ++figures["restart_failures"];
