@@ -22,8 +22,8 @@ namespace {
 const QString kDamaged = QStringLiteral("Damaged Database");
 const QString kMalformed = QStringLiteral("database disk image is malformed");
 
-// Overwrites the first page of a table's b-tree with bytes that no page
-// holds; every other byte of the file stays.
+// Overwrites the first page of a table's (or an index's) b-tree with bytes
+// that no page holds; every other byte of the file stays.
 void damageTable(const QString& databasePath, const QString& table) {
     const qint64 root =
         scalarOn(databasePath, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name=?"),
@@ -83,11 +83,21 @@ private slots:
         QFile::remove(compaction::backupPath());
     }
 
+    // The customer list met first (its table damaged), or the start-up's
+    // first read (the index of customer ids), which used to end the program.
+    void aDamagedPageIsReportedOnceAndNothingIsWrittenAfterIt_data() {
+        QTest::addColumn<QString>("damaged");
+        QTest::addColumn<int>("listed");
+        QTest::newRow("the customers' table") << "tblcustomer" << 0;
+        QTest::newRow("the index of customer ids") << "sqlite_autoindex_tblcustomer_1" << 2;
+    }
     void aDamagedPageIsReportedOnceAndNothingIsWrittenAfterIt() {
+        QFETCH(QString, damaged);
+        QFETCH(int, listed);
         MainWindowHarness h;
         h.addCustomer(1, QStringLiteral("Ames"));
         h.addCustomer(2, QStringLiteral("Bell"));
-        damageTable(h.program.databasePath(), QStringLiteral("tblcustomer"));
+        damageTable(h.program.databasePath(), damaged);
         // The backup copy the box names, from the last compaction.
         QVERIFY(QFile::copy(h.program.databasePath(), compaction::backupPath()));
         const QByteArray backup = readAll(compaction::backupPath());
@@ -100,6 +110,7 @@ private slots:
         QVERIFY(h.prompt.shown().constLast().text.contains(
             QStringLiteral("Options > Compact Database on ")));
         QCOMPARE(logLines(h.program), 1);
+        QCOMPARE(h.get<QListWidget>("lstCustomer")->count(), listed);
         const QByteArray opened = readAll(h.program.databasePath());
 
         // New + Save, twice: each is refused and says why, the typed

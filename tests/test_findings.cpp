@@ -54,6 +54,25 @@ private slots:
         QVERIFY(!Money::fromDecimalRounded(text));
     }
 
+    // A stored amount beyond the range reads as nothing. An unsigned 64-bit
+    // value above the largest amount used to wrap round to a negative one.
+    void storedAmountsBeyondTheRangeReadAsNothing_data() {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("read"); // empty: nothing
+        const qulonglong largest = std::numeric_limits<qint64>::max();
+        QTest::newRow("largest, unsigned") << QVariant(largest) << "922337203685477.5807";
+        QTest::newRow("one above, unsigned") << QVariant(largest + 1) << "";
+        QTest::newRow("all bits set, unsigned") << QVariant(~qulonglong(0)) << "";
+        QTest::newRow("one above, as text")
+            << QVariant(QStringLiteral("9223372036854775808")) << "";
+    }
+    void storedAmountsBeyondTheRangeReadAsNothing() {
+        QFETCH(QVariant, stored);
+        QFETCH(QString, read);
+        const std::optional<Money> m = Money::fromStored(stored);
+        QCOMPARE(m ? m->toDecimalString() : QString(), read);
+    }
+
     // A text that passes the numeric test converts to double and to single
     // precision, a value too small for the type as zero; only one too large
     // for it converts to nothing. A tiny value used to convert to nothing, so

@@ -452,7 +452,13 @@ int main(int argc, char** argv) {
         figures["refused_actions"] += told.refused;
         const qint64 unexpected = errors.count(QStringLiteral("unexpected box"));
         figures["unexpected_boxes"] += unexpected;
-        if (unexpected > 0 || (!killed && process.exitCode() != 0))
+        // Ending by itself, it must end well (a sanitizer report ends it with
+        // a failure).
+        const bool driverFailed =
+            !killed && (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0);
+        if (driverFailed)
+            ++figures["driver_failures"];
+        if (unexpected > 0 || driverFailed)
             note(QStringLiteral("trial %1: driver said: %2").arg(trial).arg(errors.trimmed()));
         if (test::header(db) == signature::kPlain)
             ++figures["header_plain_after_kill"];
@@ -544,6 +550,6 @@ int main(int argc, char** argv) {
     Prompt::install(nullptr);
     const bool lost = figures["lost_committed"] > 0 || figures["half_written"] > 0 ||
                       figures["integrity_failures"] > 0 || figures["restart_failures"] > 0 ||
-                      figures["unexpected_boxes"] > 0;
+                      figures["unexpected_boxes"] > 0 || figures["driver_failures"] > 0;
     return failed || lost ? 1 : 0;
 }
