@@ -1,6 +1,7 @@
 // Faults that the sanitizer build and the fuzzing found, each kept as a test
 // of the rule it broke.
 #include "app/listpicking.h"
+#include "data/database.h"
 #include "data/money.h"
 #include "data/numbers.h"
 #include "testsupport.h"
@@ -71,6 +72,22 @@ private slots:
         QFETCH(QString, read);
         const std::optional<Money> m = Money::fromStored(stored);
         QCOMPARE(m ? m->toDecimalString() : QString(), read);
+    }
+
+    // The first line of NetworkPath.sfe ends at a CR as at a LF, quoted or
+    // not. A quote left open used to run on past a CR alone, taking the
+    // lines of a file saved with CR line ends into the path.
+    void aCrEndsTheFirstLineOfNetworkPath_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("open quote, CR alone") << QByteArray("\"/ds.mds\re\nbcond\r\n") << "/ds.mds";
+        QTest::newRow("closed quote after a CR") << QByteArray("\"/srv/a\rb\"\r\n") << "/srv/a";
+        QTest::newRow("unquoted, CR alone") << QByteArray("/srv/a\r/srv/b\r") << "/srv/a";
+    }
+    void aCrEndsTheFirstLineOfNetworkPath() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, field);
+        QCOMPARE(readFirstField(text), field);
     }
 
     // A text that passes the numeric test converts to double and to single

@@ -71,13 +71,14 @@ std::optional<Error> writeWholeFile(const QString& path, const QByteArray& bytes
 } // namespace
 
 QString readFirstField(const QByteArray& bytes) {
-    // Only the first line counts, and only as far as a path can reach.
+    // Only the first line counts, and only as far as a path can reach. A CR
+    // ends it as a LF does, quoted or not (a file saved with CR line ends).
     QByteArrayView line = QByteArrayView(bytes).first(std::min(bytes.size(), kLongestLine));
-    const qsizetype lineEnd = line.indexOf('\n');
-    if (lineEnd >= 0)
-        line = line.first(lineEnd);
-    if (line.endsWith('\r'))
-        line.chop(1);
+    for (const char end : {'\n', '\r'}) {
+        const qsizetype lineEnd = line.indexOf(end);
+        if (lineEnd >= 0)
+            line = line.first(lineEnd);
+    }
     const QString text = QString::fromUtf8(line);
     qsizetype i = 0;
     while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
@@ -98,7 +99,7 @@ QString readFirstField(const QByteArray& bytes) {
         return field;
     }
     qsizetype end = i;
-    while (end < text.size() && text[end] != u',' && text[end] != u'\r')
+    while (end < text.size() && text[end] != u',')
         ++end;
     return text.mid(i, end - i);
 }

@@ -51,7 +51,8 @@ private:
 };
 
 // The first field of NetworkPath.sfe's text, read from its first line only
-// (and from no more than a path's length of it): leading blanks skipped; a
+// (ended by LF, CR or both, and no more than a path's length of it): leading
+// blanks skipped; a
 // field that starts with a double quote runs to the closing quote, without
 // the quotes, a doubled quote inside standing for one; any other ends at the
 // first comma or the end of the line.
