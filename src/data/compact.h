@@ -53,10 +53,10 @@ QString stepText(Step step);
 
 // The Compact Database menu item: asks, closes the database, compacts it,
 // opens it again and says when it worked. Refused on a database found
-// damaged; one the compaction finds damaged is written to no more. `progress` is told of each step
-// before it runs, and once more with nothing when the work is done (before
-// any box shows). False only when the database could not be opened again
-// (that has been reported; the program must end).
+// damaged; one the compaction finds damaged is written to no more.
+// `progress` is told of each step before it runs, and once more with nothing
+// when the work is done (before any box shows). False only when the database
+// could not be opened again (that has been reported; the program must end).
 bool compactDatabaseInUse(Database& db,
                           const std::function<void(std::optional<Step>)>& progress = {});
 

@@ -52,10 +52,9 @@ private:
 
 // The first field of NetworkPath.sfe's text, read from its first line only
 // (ended by LF, CR or both, and no more than a path's length of it): leading
-// blanks skipped; a
-// field that starts with a double quote runs to the closing quote, without
-// the quotes, a doubled quote inside standing for one; any other ends at the
-// first comma or the end of the line.
+// blanks skipped; a field that starts with a double quote runs to the closing
+// quote, without the quotes, a doubled quote inside standing for one; any
+// other ends at the first comma or the end of the line.
 QString readFirstField(const QByteArray& text);
 
 // The line NetworkPath.sfe holds for a database path, CR LF included: the
