@@ -30,14 +30,21 @@ QString dateOf(const QVariantMap& row, const char* column) {
 }
 
 // 0 is open; any other value, Null included, reads as closed. A real number
-// is compared as it is, not rounded to a whole one: 0.4 is not 0.
+// is compared as it is, not rounded to a whole one: 0.4 is not 0; and a text
+// or blob is read whole, not only up to a zero character in it.
 bool isOpen(const QVariant& status) {
     if (status.isNull())
         return false;
-    if (status.typeId() == QMetaType::Double)
-        return status.toDouble() == 0.0;
     bool ok = false;
-    return status.toLongLong(&ok) == 0 && ok;
+    switch (status.typeId()) {
+    case QMetaType::Double:
+        return status.toDouble() == 0.0;
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+        return QLocale::c().toLongLong(status.toString(), &ok) == 0 && ok;
+    default:
+        return status.toLongLong(&ok) == 0 && ok;
+    }
 }
 
 } // namespace
