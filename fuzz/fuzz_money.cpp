@@ -8,7 +8,10 @@
 //   agrees with the exact value;
 // - Money::fromDecimalRounded agrees with a slow reference that rounds the
 //   decimal digit by digit, ties away from zero, including which texts and
-//   amounts it refuses.
+//   amounts it refuses;
+// - the sum and the difference of the amount and the one the text reads as
+//   are exact, and nothing exactly when they are beyond the range (checked
+//   against 128-bit arithmetic).
 #include "data/money.h"
 #include "fuzzsupport.h"
 
@@ -16,6 +19,7 @@
 
 #include <array>
 #include <charconv>
+#include <limits>
 
 using namespace quillory;
 using fuzz::visible;
@@ -99,13 +103,32 @@ void checkRounding(const QString& text) {
                    QStringLiteral(", expected ") + describe(expected));
 }
 
+void checkArithmetic(Money a, Money b) {
+    const auto expected = [](__int128 exact) -> std::optional<Money> {
+        if (exact < std::numeric_limits<std::int64_t>::min() ||
+            exact > std::numeric_limits<std::int64_t>::max())
+            return std::nullopt;
+        return Money::fromUnits(static_cast<std::int64_t>(exact));
+    };
+    const QString operands = describe(a) + QStringLiteral(", ") + describe(b);
+    FUZZ_CHECK(a.plus(b) == expected(__int128(a.units()) + b.units()),
+               operands + QStringLiteral(" sum to ") + describe(a.plus(b)));
+    FUZZ_CHECK(a.minus(b) == expected(__int128(a.units()) - b.units()),
+               operands + QStringLiteral(" differ by ") + describe(a.minus(b)));
+    FUZZ_CHECK(b.negated() == expected(-__int128(b.units())),
+               describe(b) + QStringLiteral(" negated is ") + describe(b.negated()));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::Input input(data, size);
-    checkRoundTrips(Money::fromUnits(static_cast<std::int64_t>(input.word())));
+    const Money amount = Money::fromUnits(static_cast<std::int64_t>(input.word()));
+    checkRoundTrips(amount);
     const QString text = input.restAsText(false);
     checkParse(text);
     checkRounding(text);
+    if (const std::optional<Money> other = Money::fromDecimalRounded(text))
+        checkArithmetic(amount, *other);
     return 0;
 }

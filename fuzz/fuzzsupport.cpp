@@ -28,17 +28,24 @@ std::uint64_t Input::word() {
     return value;
 }
 
-QByteArray Input::rest() {
-    QByteArray bytes(reinterpret_cast<const char*>(m_data), static_cast<qsizetype>(m_size));
-    m_data += m_size;
-    m_size = 0;
+QByteArray Input::take(std::size_t count) {
+    count = std::min(count, m_size);
+    QByteArray bytes(reinterpret_cast<const char*>(m_data), static_cast<qsizetype>(count));
+    m_data += count;
+    m_size -= count;
     return bytes;
+}
+
+QByteArray Input::rest() {
+    return take(m_size);
 }
 
 QString Input::restAsText(bool utf16) {
     const QByteArray bytes = rest();
-    if (!utf16)
-        return QString::fromUtf8(bytes);
+    return utf16 ? asUtf16(bytes) : QString::fromUtf8(bytes);
+}
+
+QString Input::asUtf16(const QByteArray& bytes) {
     QString text;
     for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
         text.append(QChar(static_cast<char16_t>((static_cast<std::uint8_t>(bytes[i]) << 8) |

@@ -35,11 +35,15 @@ public:
     std::uint8_t byte();
     // The next eight bytes as an integer (zeros past the end).
     std::uint64_t word();
+    // The next `count` bytes, or as many as are left.
+    QByteArray take(std::size_t count);
     QByteArray rest();
     // The rest read as UTF-8 when `utf16` is false (invalid sequences become
     // replacement characters), else as raw UTF-16 units, lone surrogates
     // included.
     QString restAsText(bool utf16);
+    // Bytes read as raw UTF-16 units, big-endian, lone surrogates included.
+    static QString asUtf16(const QByteArray& bytes);
 
 private:
     const std::uint8_t* m_data;

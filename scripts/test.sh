@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest; then
-# builds and runs the whole suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer (scripts/sanitize.sh), and runs each fuzz target
-# for a bounded time (scripts/fuzz.sh). This is what CI runs.
+# kills the program 50 times at random moments and checks that nothing
+# reported saved was lost (scripts/killtest.sh), builds and runs the whole
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer
+# (scripts/sanitize.sh), and runs each fuzz target for a bounded time
+# (scripts/fuzz.sh). This is what CI runs.
 #
-#   scripts/test.sh           all three
+#   scripts/test.sh           all four
 #   scripts/test.sh --quick   only the normal build and suite
 #
 # QUILLORY_FUZZ_SECONDS sets each fuzz target's time (30 s by default).
@@ -45,6 +47,7 @@ normal_suite() {
 
 stage "the test suite" normal_suite
 if [ "$quick" -eq 0 ]; then
+    stage "the kill test" scripts/killtest.sh
     stage "the test suite under the sanitizers" scripts/sanitize.sh
     stage "the fuzz targets" scripts/fuzz.sh
 fi

@@ -1,6 +1,7 @@
 // Faults that the sanitizer build and the fuzzing found, each kept as a test
 // of the rule it broke.
 #include "app/listpicking.h"
+#include "data/database.h"
 #include "data/money.h"
 #include "data/numbers.h"
 #include "testsupport.h"
@@ -52,6 +53,41 @@ private slots:
         QFETCH(QString, text);
         QVERIFY(!Money::parse(text));
         QVERIFY(!Money::fromDecimalRounded(text));
+    }
+
+    // A stored amount beyond the range reads as nothing. An unsigned 64-bit
+    // value above the largest amount used to wrap round to a negative one.
+    void storedAmountsBeyondTheRangeReadAsNothing_data() {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("read"); // empty: nothing
+        const qulonglong largest = std::numeric_limits<qint64>::max();
+        QTest::newRow("largest, unsigned") << QVariant(largest) << "922337203685477.5807";
+        QTest::newRow("one above, unsigned") << QVariant(largest + 1) << "";
+        QTest::newRow("all bits set, unsigned") << QVariant(~qulonglong(0)) << "";
+        QTest::newRow("one above, as text")
+            << QVariant(QStringLiteral("9223372036854775808")) << "";
+    }
+    void storedAmountsBeyondTheRangeReadAsNothing() {
+        QFETCH(QVariant, stored);
+        QFETCH(QString, read);
+        const std::optional<Money> m = Money::fromStored(stored);
+        QCOMPARE(m ? m->toDecimalString() : QString(), read);
+    }
+
+    // The first line of NetworkPath.sfe ends at a CR as at a LF, quoted or
+    // not. A quote left open used to run on past a CR alone, taking the
+    // lines of a file saved with CR line ends into the path.
+    void aCrEndsTheFirstLineOfNetworkPath_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("open quote, CR alone") << QByteArray("\"/ds.mds\re\nbcond\r\n") << "/ds.mds";
+        QTest::newRow("closed quote after a CR") << QByteArray("\"/srv/a\rb\"\r\n") << "/srv/a";
+        QTest::newRow("unquoted, CR alone") << QByteArray("/srv/a\r/srv/b\r") << "/srv/a";
+    }
+    void aCrEndsTheFirstLineOfNetworkPath() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, field);
+        QCOMPARE(readFirstField(text), field);
     }
 
     // A text that passes the numeric test converts to double and to single

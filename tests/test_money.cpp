@@ -32,29 +32,29 @@ private slots:
         Money total;
         const Money smallest = amount("0.0001");
         for (int i = 0; i < 10000; ++i)
-            total += smallest;
+            total = total.plus(smallest).value();
         QCOMPARE(total, Money::fromWhole(1));
         QCOMPARE(total.toDecimalString(), QStringLiteral("1.0000"));
     }
 
     void tenCentsPlusTwentyCentsIsExactlyThirtyCents() {
-        QCOMPARE(amount("0.1") + amount("0.2"), amount("0.3"));
-        QCOMPARE((amount("0.1") + amount("0.2")).units(), std::int64_t(3000));
+        QCOMPARE(amount("0.1").plus(amount("0.2")), amount("0.3"));
+        QCOMPARE(amount("0.1").plus(amount("0.2"))->units(), std::int64_t(3000));
     }
 
     void balanceOfAnInvoicePaidInFullIsExactlyZero() {
         // Three items of 19.99 due, paid in three uneven instalments.
         Money due;
         for (int i = 0; i < 3; ++i)
-            due += amount("19.99");
-        Money paid = amount("20") + amount("20.00") + amount("19.97");
-        const Money balance = due - paid;
+            due = due.plus(amount("19.99")).value();
+        const Money paid = amount("20").plus(amount("20.00"))->plus(amount("19.97")).value();
+        const Money balance = due.minus(paid).value();
         QVERIFY(balance.isZero());
         QVERIFY(!balance.isNegative());
         QCOMPARE(balance, Money());
-        paid -= amount("0.01");
-        QCOMPARE((due - paid).toDecimalString(), QStringLiteral("0.0100"));
-        QVERIFY((paid - due).isNegative());
+        const Money short1 = paid.minus(amount("0.01")).value();
+        QCOMPARE(due.minus(short1)->toDecimalString(), QStringLiteral("0.0100"));
+        QVERIFY(short1.minus(due)->isNegative());
     }
 
     void amountsCompareByValue() {
@@ -62,7 +62,55 @@ private slots:
         QVERIFY(amount("-0.0001") < Money());
         QVERIFY(amount("10") == amount("10.0000"));
         QVERIFY(amount("9.9999") < amount("10"));
-        QCOMPARE(-amount("12.5"), amount("-12.5"));
+        QCOMPARE(amount("12.5").negated(), amount("-12.5"));
+    }
+
+    // Sums and differences of stored amounts at the ends of the range: exact
+    // up to the last ten-thousandth, nothing one beyond it (never a wrapped
+    // amount of the other sign).
+    void arithmeticAtTheEndsOfTheRangeGivesNothingRatherThanWrapping_data() {
+        QTest::addColumn<qint64>("a");
+        QTest::addColumn<qint64>("b");
+        QTest::addColumn<QString>("sum"); // empty: nothing
+        QTest::addColumn<QString>("difference");
+        const qint64 max = std::numeric_limits<qint64>::max();
+        const qint64 min = std::numeric_limits<qint64>::min();
+        QTest::newRow("largest plus nothing") << max << qint64(0) << "922337203685477.5807"
+                                              << "922337203685477.5807";
+        QTest::newRow("largest plus the smallest step") << max << qint64(1) << ""
+                                                        << "922337203685477.5806";
+        QTest::newRow("largest less the smallest step")
+            << max << qint64(-1) << "922337203685477.5806"
+            << "";
+        QTest::newRow("smallest less the smallest step")
+            << min << qint64(1) << "-922337203685477.5807"
+            << "";
+        QTest::newRow("smallest plus itself") << min << min << ""
+                                              << "0.0000";
+        QTest::newRow("owing less a large overpayment") << max / 2 + 1 << -(max / 2 + 1) << "0.0000"
+                                                        << "";
+        QTest::newRow("smallest less the largest") << min << max << "-0.0001"
+                                                   << "";
+    }
+    void arithmeticAtTheEndsOfTheRangeGivesNothingRatherThanWrapping() {
+        QFETCH(qint64, a);
+        QFETCH(qint64, b);
+        QFETCH(QString, sum);
+        QFETCH(QString, difference);
+        const auto text = [](const std::optional<Money>& m) {
+            return m ? m->toDecimalString() : QString();
+        };
+        QCOMPARE(text(Money::fromUnits(a).plus(Money::fromUnits(b))), sum);
+        QCOMPARE(text(Money::fromUnits(a).minus(Money::fromUnits(b))), difference);
+    }
+
+    void onlyTheSmallestAmountHasNoNegative() {
+        const qint64 min = std::numeric_limits<qint64>::min();
+        QVERIFY(!Money::fromUnits(min).negated());
+        QCOMPARE(Money::fromUnits(min + 1).negated(),
+                 Money::fromUnits(std::numeric_limits<qint64>::max()));
+        QVERIFY(!Money::fromWhole(std::numeric_limits<qint64>::max() / Money::kScale + 1));
+        QCOMPARE(Money::fromWhole(-3)->toDecimalString(), QStringLiteral("-3.0000"));
     }
 
     // --- Reading and writing decimal text --------------------------------------

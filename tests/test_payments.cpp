@@ -265,7 +265,8 @@ private slots:
         QVERIFY(read);
         h.program.sql(QStringLiteral("UPDATE tblinvoice SET amountpaid=100000,"
                                      "paymentdates='NA\r\nother copy'"));
-        const invoicestore::Payment payment{Money::fromWhole(10), QStringLiteral("NA\r\nmine"), 0};
+        const invoicestore::Payment payment{Money::fromWhole(10).value(),
+                                            QStringLiteral("NA\r\nmine"), 0};
         QCOMPARE(invoicestore::applyPayment(h.db, 1, *read, payment),
                  invoicestore::PaymentResult::ChangedMeanwhile);
         QCOMPARE(column(h, "amountpaid").toLongLong(), 100000LL);

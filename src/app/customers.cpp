@@ -17,8 +17,10 @@ QString totalsCaption(const customerstore::Totals& totals) {
     QString caption;
     if (totals.hasSums) {
         caption = QStringLiteral("Account Balance: ");
-        if (totals.sumDue && totals.sumPaid)
-            caption += formats::currency(*totals.sumDue - *totals.sumPaid);
+        const std::optional<Money> balance =
+            totals.sumDue && totals.sumPaid ? totals.sumDue->minus(*totals.sumPaid) : std::nullopt;
+        if (balance)
+            caption += formats::currency(*balance);
     }
     if (totals.openInvoices)
         caption += crlf + QStringLiteral("Open Invoices: ") + QString::number(*totals.openInvoices);

@@ -140,6 +140,23 @@ Error checkCopy(const QString& copy, const QStringList& expectedCounts) {
     return Error::none();
 }
 
+// Whether the database reads whole. A damaged one must not be copied over the
+// last good backup copy.
+Error checkSource(const QString& path) {
+    Connection cn;
+    if (!cn.open(path))
+        return cn.lastError();
+    QStringList problems;
+    if (!cn.forEachRow(QStringLiteral("PRAGMA quick_check"), {}, [&problems](const QSqlQuery& row) {
+            problems.append(row.value(0).toString());
+        }))
+        return cn.lastError();
+    if (problems != QStringList{QStringLiteral("ok")})
+        return {errnum::DatabaseDamaged,
+                problems.join(QStringLiteral("; ")) + QStringLiteral(" (") + path + u')'};
+    return Error::none();
+}
+
 Result failed(const Error& error, bool reported = false) {
     return {Result::Failed, error, reported};
 }
@@ -203,6 +220,8 @@ Result CompactDatabase(const QString& path, bool backup,
 
     if (backup) {
         if (const Error e = begin(Step::Backup); e.isError())
+            return failed(e);
+        if (const Error e = checkSource(path); e.isError())
             return failed(e);
         if (const Error e = copyAtomically(path, backupPath()); e.isError())
             return failed(e);
@@ -271,6 +290,11 @@ void reportFailure(const Error& error) {
 }
 
 bool compactDatabaseInUse(Database& db, const std::function<void(std::optional<Step>)>& progress) {
+    // Rebuilding a damaged file would write to it and replace the backup copy.
+    if (db.cnMain.isDamaged()) {
+        HandleError(errnum::DamagedNotWritten, QString());
+        return true;
+    }
     if (showMessage(QStringLiteral("Compress and repair the database?"), Prompt::Buttons::YesNo,
                     Prompt::Icon::None, QStringLiteral("Confirmation Required")) != Prompt::Yes)
         return true;
@@ -286,6 +310,10 @@ bool compactDatabaseInUse(Database& db, const std::function<void(std::optional<S
         reportFailure(result.error);
     if (!db.OpenDatabase())
         return false;
+    const bool damaged = result.error.number == errnum::DatabaseDamaged ||
+                         result.error.number == errnum::DamageReported;
+    if (result.outcome == Result::Failed && damaged)
+        db.cnMain.noteReportedDamage();
     if (result.outcome == Result::Compacted)
         showMessage(QStringLiteral("Database compression and repair completed."),
                     Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Notice"));

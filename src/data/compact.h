@@ -37,7 +37,9 @@ struct Result {
 
 // Compacts the database file at `path`, which no connection of this program
 // may have open, making the backup copy first when `backup` is true. While
-// another copy of the program has the file open it refuses with error 70.
+// another copy of the program has the file open it refuses with error 70; a
+// file that fails SQLite's quick check is refused as damaged before the
+// backup copy is made, so that the last good copy stays.
 // `beforeStep`, when given, is told of each step before it runs.
 Result CompactDatabase(const QString& path, bool backup,
                        const std::function<void(Step)>& beforeStep = {});
@@ -50,10 +52,11 @@ void reportFailure(const Error& error);
 QString stepText(Step step);
 
 // The Compact Database menu item: asks, closes the database, compacts it,
-// opens it again and says when it worked. `progress` is told of each step
-// before it runs, and once more with nothing when the work is done (before
-// any box shows). False only when the database could not be opened again
-// (that has been reported; the program must end).
+// opens it again and says when it worked. Refused on a database found
+// damaged; one the compaction finds damaged is written to no more.
+// `progress` is told of each step before it runs, and once more with nothing
+// when the work is done (before any box shows). False only when the database
+// could not be opened again (that has been reported; the program must end).
 bool compactDatabaseInUse(Database& db,
                           const std::function<void(std::optional<Step>)>& progress = {});
 

@@ -2,6 +2,7 @@
 
 #include "data/formats.h"
 #include "data/money.h"
+#include "errors/handleerror.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -19,11 +20,18 @@ namespace {
 constexpr std::int64_t kNotUpdatable = 3251;
 
 // SQLite's primary result codes that the program tells apart.
+constexpr int kSqliteReadOnly = 8;
+constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteConstraint = 19;
 constexpr int kSqliteAuth = 23;
+constexpr int kSqliteNotADatabase = 26;
+
+int primaryCode(const QSqlError& error) {
+    return error.nativeErrorCode().toInt() & 0xff;
+}
 
 Error errorFrom(const QSqlError& error) {
-    const int code = error.nativeErrorCode().toInt() & 0xff;
+    const int code = primaryCode(error);
     std::int64_t number = errnum::Unspecified;
     if (code == kSqliteConstraint)
         number = errnum::ConstraintOrMultiStep;
@@ -33,6 +41,11 @@ Error errorFrom(const QSqlError& error) {
     if (text.isEmpty())
         text = error.text();
     return {number, text};
+}
+
+Error notWrittenToDamagedFile() {
+    return {errnum::DamagedNotWritten,
+            QStringLiteral("The database is damaged; nothing is written to it.")};
 }
 
 Error noCurrentRecord() {
@@ -101,6 +114,9 @@ Connection::~Connection() {
 bool Connection::open(const QString& path) {
     close();
     clearError();
+    m_damaged = false;
+    m_damagePending = false;
+    m_path = path;
     const QFileInfo file(path);
     if (!file.exists())
         return fail({errnum::FileNotFound, QStringLiteral("File not found: ") + path});
@@ -120,8 +136,11 @@ bool Connection::open(const QString& path) {
         }
     }
     // SQLite reads the file only with the first statement: a file that is not
-    // a database shows here.
-    if (!execute(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+    // a database shows here, and fails the open like any other.
+    m_opening = true;
+    const bool read = execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    m_opening = false;
+    if (!read) {
         const Error error = m_error;
         close();
         return fail(error);
@@ -153,7 +172,54 @@ bool Connection::fail(const Error& error) {
 }
 
 bool Connection::failFrom(const QSqlError& error) {
-    return fail(errorFrom(error));
+    return fail(errorOf(error));
+}
+
+Error Connection::errorOf(const QSqlError& error) {
+    const int code = primaryCode(error);
+    Error result = errorFrom(error);
+    if (m_opening)
+        return result;
+    if (code == kSqliteCorrupt || code == kSqliteNotADatabase) {
+        if (!m_damaged)
+            noteDamage(result.description + QStringLiteral(" (") + m_path + u')');
+        return {errnum::DamageReported, result.description};
+    }
+    // Refused by query_only, set when the damage was found.
+    if (m_damaged && code == kSqliteReadOnly)
+        return notWrittenToDamagedFile();
+    return result;
+}
+
+void Connection::noteDamage(const QString& description) {
+    m_damaged = true;
+    {
+        // SQLite's own guard: from now on it refuses any statement that would
+        // write, whoever runs it on this connection.
+        QSqlQuery guard(database());
+        guard.exec(QStringLiteral("PRAGMA query_only=1"));
+    }
+    m_damageDescription = description;
+    m_damagePending = true;
+    if (!m_inTransaction)
+        reportPendingDamage();
+}
+
+void Connection::noteReportedDamage() {
+    if (m_damaged)
+        return;
+    m_damaged = true;
+    if (isOpen()) {
+        QSqlQuery guard(database());
+        guard.exec(QStringLiteral("PRAGMA query_only=1"));
+    }
+}
+
+void Connection::reportPendingDamage() {
+    if (!m_damagePending)
+        return;
+    m_damagePending = false;
+    HandleError(errnum::DatabaseDamaged, m_damageDescription);
 }
 
 bool Connection::execute(const QString& sql, const QVariantList& params, int* rowsAffected) {
@@ -193,7 +259,12 @@ bool Connection::forEachRow(const QString& sql, const QVariantList& params,
 // --- Transaction --------------------------------------------------------------
 
 Transaction::Transaction(Connection& connection) : m_connection(connection) {
+    if (m_connection.isDamaged()) {
+        m_connection.fail(notWrittenToDamagedFile());
+        return;
+    }
     m_active = m_connection.execute(QStringLiteral("BEGIN IMMEDIATE"));
+    m_connection.m_inTransaction = m_active;
 }
 
 Transaction::~Transaction() {
@@ -206,6 +277,7 @@ bool Transaction::commit() {
     if (!m_connection.execute(QStringLiteral("COMMIT")))
         return false;
     m_active = false;
+    m_connection.m_inTransaction = false;
     return true;
 }
 
@@ -215,6 +287,9 @@ void Transaction::rollback() {
     m_active = false;
     const Error kept = m_connection.lastError();
     m_connection.execute(QStringLiteral("ROLLBACK"));
+    m_connection.m_inTransaction = false;
+    // Damage found meanwhile is reported now that the write lock is gone.
+    m_connection.reportPendingDamage();
     // The failure that led here is the one to report, not the rollback's.
     if (kept.isError())
         m_connection.fail(kept);
@@ -274,10 +349,10 @@ bool Recordset::fetch() {
     QSqlQuery query(m_connection->database());
     query.setForwardOnly(true);
     if (!query.prepare(text))
-        return fail(errorFrom(query.lastError()));
+        return fail(m_connection->errorOf(query.lastError()));
     bindAll(query, m_params);
     if (!query.exec())
-        return fail(errorFrom(query.lastError()));
+        return fail(m_connection->errorOf(query.lastError()));
     const QSqlRecord record = query.record();
     const int first = m_table.isEmpty() ? 0 : 1;
     for (int i = first; i < record.count(); ++i) {
@@ -294,7 +369,7 @@ bool Recordset::fetch() {
         m_rows.append(std::move(row));
     }
     if (query.lastError().isValid())
-        return fail(errorFrom(query.lastError()));
+        return fail(m_connection->errorOf(query.lastError()));
     m_current = 0;
     return true;
 }
@@ -418,10 +493,10 @@ bool Recordset::update() {
         }
         QSqlQuery query(cn.database());
         if (!query.prepare(sql))
-            return fail(errorFrom(query.lastError()));
+            return fail(m_connection->errorOf(query.lastError()));
         bindAll(query, values);
         if (!query.exec())
-            return fail(errorFrom(query.lastError()));
+            return fail(m_connection->errorOf(query.lastError()));
         const qint64 rowId = query.lastInsertId().toLongLong();
         // Read the stored row back, so that column defaults show as stored.
         QSqlQuery back(cn.database());
@@ -441,11 +516,11 @@ bool Recordset::update() {
         QSqlQuery query(cn.database());
         if (!query.prepare(QStringLiteral("UPDATE ") + m_table + QStringLiteral(" SET ") +
                            sets.join(u',') + QStringLiteral(" WHERE rowid=?")))
-            return fail(errorFrom(query.lastError()));
+            return fail(m_connection->errorOf(query.lastError()));
         bindAll(query, values);
         query.addBindValue(m_rowIds.at(m_current));
         if (!query.exec())
-            return fail(errorFrom(query.lastError()));
+            return fail(m_connection->errorOf(query.lastError()));
         if (query.numRowsAffected() != 1)
             return fail({errnum::RowNotLocated,
                          QStringLiteral("Row cannot be located for updating. Some values may "

@@ -18,6 +18,15 @@ namespace quillory {
 // The program's connection to its database file. Texts and amounts go into a
 // statement as bound parameters ("?" in the text), never spliced into it;
 // only ids, once read as integers, stand in the text as their digits.
+//
+// A damaged file is never written to. Once SQLite reports damage (a malformed
+// page, or a file that no longer reads as a database) on any statement after
+// the open, the damage is reported once through HandleError (at once, or when
+// the write transaction under way has been rolled back, so that no box waits
+// with the write lock held), and from then on the connection refuses every
+// write: a Transaction does not begin, and SQLite itself refuses any other
+// write (PRAGMA query_only). The failures met afterwards carry numbers that
+// report nothing more (a read) or say that the change was not saved (a write).
 class Connection {
 public:
     Connection();
@@ -47,10 +56,30 @@ public:
     bool fail(const Error& error);
     bool failFrom(const class QSqlError& error);
     void clearError() { m_error = Error::none(); }
+    // The error a failed statement stands for, as the program reports it;
+    // notes damage (see above).
+    Error errorOf(const class QSqlError& error);
+
+    // Whether damage has been met since the last open; it stays noted after a
+    // close, so that nothing is written on the way out either.
+    bool isDamaged() const { return m_damaged; }
+    // Notes damage found by other means (a check of the whole file), reported
+    // already: from now on the connection refuses to write.
+    void noteReportedDamage();
 
 private:
+    friend class Transaction;
+    void noteDamage(const QString& description);
+    void reportPendingDamage();
+
     QString m_name;
+    QString m_path;
+    QString m_damageDescription;
     Error m_error;
+    bool m_opening = false;
+    bool m_damaged = false;
+    bool m_damagePending = false; // found inside a write transaction, not reported yet
+    bool m_inTransaction = false;
 };
 
 // A write unit of work: BEGIN IMMEDIATE takes the write lock at once, so that

@@ -71,13 +71,14 @@ std::optional<Error> writeWholeFile(const QString& path, const QByteArray& bytes
 } // namespace
 
 QString readFirstField(const QByteArray& bytes) {
-    // Only the first line counts, and only as far as a path can reach.
+    // Only the first line counts, and only as far as a path can reach. A CR
+    // ends it as a LF does, quoted or not (a file saved with CR line ends).
     QByteArrayView line = QByteArrayView(bytes).first(std::min(bytes.size(), kLongestLine));
-    const qsizetype lineEnd = line.indexOf('\n');
-    if (lineEnd >= 0)
-        line = line.first(lineEnd);
-    if (line.endsWith('\r'))
-        line.chop(1);
+    for (const char end : {'\n', '\r'}) {
+        const qsizetype lineEnd = line.indexOf(end);
+        if (lineEnd >= 0)
+            line = line.first(lineEnd);
+    }
     const QString text = QString::fromUtf8(line);
     qsizetype i = 0;
     while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
@@ -98,7 +99,7 @@ QString readFirstField(const QByteArray& bytes) {
         return field;
     }
     qsizetype end = i;
-    while (end < text.size() && text[end] != u',' && text[end] != u'\r')
+    while (end < text.size() && text[end] != u',')
         ++end;
     return text.mid(i, end - i);
 }
@@ -169,7 +170,10 @@ bool Database::OpenDatabase() {
         m_useLock.release();
         return failed(error);
     }
-    if (!rsMain.open(QStringLiteral("Select * From tblcustomer WHERE id=000"), cnMain)) {
+    // Damage met here has been reported; the program goes on, reading what it
+    // can and writing nothing.
+    if (!rsMain.open(QStringLiteral("Select * From tblcustomer WHERE id=000"), cnMain) &&
+        rsMain.lastError().number != errnum::DamageReported) {
         const Error error = rsMain.lastError();
         cnMain.close();
         m_useLock.release();
@@ -187,6 +191,9 @@ bool Database::RefreshRecordset(Recordset& rs, const QString& sql, const QVarian
 
 void Database::reportRefreshFailure(const Error& error) {
     HandleError(error);
+    // Damage has been reported once, when it was found: nothing to add.
+    if (error.number == errnum::DamageReported)
+        return;
     showMessage(QStringLiteral("Error refreshing data.  \r\nA problem was encountered while "
                                "accessing the database."),
                 Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Data Access Error"));
@@ -197,6 +204,11 @@ void Database::CloseDatabase() {
     cnMain.close();
     if (!m_useLock.isHeld())
         return;
+    // A damaged file is left exactly as it is, header included.
+    if (cnMain.isDamaged()) {
+        m_useLock.release();
+        return;
+    }
     // The exclusive lock is held for the marker's write alone: a copy that
     // starts meanwhile waits for that write, never for a box this one shows.
     SignatureResult marked = SignatureResult::NoMode;

@@ -33,14 +33,16 @@ public:
     bool OpenDatabase();
 
     // Opens `rs` on `sql` (with its values bound). A failure goes to
-    // HandleError, then shows "Error refreshing data." and leaves `rs` closed.
+    // HandleError, then shows "Error refreshing data." (unless it was damage,
+    // reported already) and leaves `rs` closed.
     bool RefreshRecordset(Recordset& rs, const QString& sql, const QVariantList& params = {});
 
     // The report of a failed read: HandleError, then "Error refreshing data."
     static void reportRefreshFailure(const Error& error);
 
     // Closes the connection and, when no other copy of the program still uses
-    // the file, hides its header under the marker. Never reports anything.
+    // the file and it was not found damaged, hides its header under the
+    // marker. Never reports anything.
     void CloseDatabase();
 
 private:
@@ -49,10 +51,10 @@ private:
 };
 
 // The first field of NetworkPath.sfe's text, read from its first line only
-// (and from no more than a path's length of it): leading blanks skipped; a
-// field that starts with a double quote runs to the closing quote, without
-// the quotes, a doubled quote inside standing for one; any other ends at the
-// first comma or the end of the line.
+// (ended by LF, CR or both, and no more than a path's length of it): leading
+// blanks skipped; a field that starts with a double quote runs to the closing
+// quote, without the quotes, a doubled quote inside standing for one; any
+// other ends at the first comma or the end of the line.
 QString readFirstField(const QByteArray& text);
 
 // The line NetworkPath.sfe holds for a database path, CR LF included: the

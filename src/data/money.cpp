@@ -192,14 +192,43 @@ std::optional<Money> Money::fromProduct(float a, float b) {
     return fromUnits(x->negative != y->negative ? -signedUnits : signedUnits);
 }
 
+std::optional<Money> Money::fromWhole(std::int64_t whole) {
+    std::int64_t units = 0;
+    if (__builtin_mul_overflow(whole, kScale, &units))
+        return std::nullopt;
+    return fromUnits(units);
+}
+
+std::optional<Money> Money::plus(Money o) const {
+    std::int64_t units = 0;
+    if (__builtin_add_overflow(m_units, o.m_units, &units))
+        return std::nullopt;
+    return fromUnits(units);
+}
+
+std::optional<Money> Money::minus(Money o) const {
+    std::int64_t units = 0;
+    if (__builtin_sub_overflow(m_units, o.m_units, &units))
+        return std::nullopt;
+    return fromUnits(units);
+}
+
+std::optional<Money> Money::negated() const {
+    return Money().minus(*this);
+}
+
 std::optional<Money> Money::fromStored(const QVariant& value) {
     if (value.isNull())
         return std::nullopt;
     switch (value.typeId()) {
     case QMetaType::LongLong:
     case QMetaType::Int:
-    case QMetaType::ULongLong:
     case QMetaType::UInt:
+        return fromUnits(value.toLongLong());
+    case QMetaType::ULongLong:
+        // Beyond the largest amount it does not fit; it must not wrap round.
+        if (value.toULongLong() > static_cast<qulonglong>(std::numeric_limits<std::int64_t>::max()))
+            return std::nullopt;
         return fromUnits(value.toLongLong());
     default:
         break;

@@ -23,7 +23,9 @@ public:
         m.m_units = tenThousandths;
         return m;
     }
-    static constexpr Money fromWhole(std::int64_t whole) { return fromUnits(whole * kScale); }
+    // A whole amount; nothing when it is beyond the range (about
+    // 922 trillion either way).
+    static std::optional<Money> fromWhole(std::int64_t whole);
 
     // Reads a plain decimal text ("-12.5", "0.0001", "+3"): an optional sign,
     // digits, "." and at most four decimals after it. Anything else, or an
@@ -61,17 +63,14 @@ public:
     // The same value with trailing zero decimals dropped: "1234.5", "20".
     QString toPlainString() const;
 
-    constexpr Money operator+(Money o) const { return fromUnits(m_units + o.m_units); }
-    constexpr Money operator-(Money o) const { return fromUnits(m_units - o.m_units); }
-    constexpr Money operator-() const { return fromUnits(-m_units); }
-    Money& operator+=(Money o) {
-        m_units += o.m_units;
-        return *this;
-    }
-    Money& operator-=(Money o) {
-        m_units -= o.m_units;
-        return *this;
-    }
+    // Sums and differences are exact, and checked: a result beyond the range
+    // (about 922 trillion either way) gives nothing rather than a wrapped
+    // amount, so that no caller can show or store one. There are no
+    // operators for them, so that every caller says what it does then.
+    std::optional<Money> plus(Money o) const;
+    std::optional<Money> minus(Money o) const;
+    std::optional<Money> negated() const;
+
     constexpr auto operator<=>(const Money&) const = default;
 
 private:

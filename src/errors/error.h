@@ -36,6 +36,13 @@ inline constexpr std::int64_t AuthenticationFailed = -2147217843;
 inline constexpr std::int64_t RowNotLocated = -2147217864;
 // Any other failure of the database engine.
 inline constexpr std::int64_t Unspecified = -2147467259;
+// The database file is damaged: reported once, when first found, with where
+// the last backup copy is; the program writes nothing more to it.
+inline constexpr std::int64_t DatabaseDamaged = 3049;
+// A write refused because the database was found damaged: "not saved".
+inline constexpr std::int64_t DamagedNotWritten = 3027;
+// Damage met again after it was reported: nothing more to say.
+inline constexpr std::int64_t DamageReported = 3343;
 } // namespace errnum
 
 } // namespace quillory

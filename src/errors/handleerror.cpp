@@ -1,16 +1,46 @@
 #include "errors/handleerror.h"
 
+#include "data/compact.h"
 #include "data/environment.h"
 #include "data/formats.h"
 #include "errors/prompt.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace quillory {
 
 namespace {
 const QString crlf = QStringLiteral("\r\n");
+const QString kDamagedTitle = QStringLiteral("Damaged Database");
+
+// Where the last backup copy of the database is, and from when.
+QString backupText() {
+    const QFileInfo backup(compaction::backupPath());
+    const QString path = QDir::toNativeSeparators(backup.absoluteFilePath());
+    if (!backup.isFile())
+        return QStringLiteral("No backup copy was found at:") + crlf + path;
+    return QStringLiteral("The last backup copy, made by Options > Compact Database on ") +
+           formats::generalDate(backup.lastModified()) + QStringLiteral(", is:") + crlf + path;
+}
 } // namespace
+
+QString damagedDatabaseText(const QString& description) {
+    return QStringLiteral("The database is damaged and cannot be read in full:") + crlf +
+           description + crlf + crlf +
+           QStringLiteral("So that nothing more is lost, nothing is written to it until the "
+                          "program is started again: changes made meanwhile are not saved.") +
+           crlf + crlf + backupText() + crlf + crlf +
+           QStringLiteral("Close the program, then put the backup copy in place of the "
+                          "database, or have the database repaired.");
+}
+
+QString notSavedToDamagedDatabaseText() {
+    return QStringLiteral("This change was not saved: the database is damaged, and nothing is "
+                          "written to it until the program is started again.") +
+           crlf + crlf + backupText();
+}
 
 void appendToErrorLog(std::int64_t number, const QString& description) {
     QFile log(environment::programFile(QStringLiteral("ErrLog.err")));
@@ -37,6 +67,14 @@ void HandleError(std::int64_t number, const QString& description) {
     case errnum::ObjectClosed:
     case errnum::DialogCancelled:
     case errnum::AuthenticationFailed:
+    case errnum::DamageReported:
+        break;
+    case errnum::DatabaseDamaged:
+        showMessage(damagedDatabaseText(description), Buttons::Ok, Icon::Critical, kDamagedTitle);
+        logged = true;
+        break;
+    case errnum::DamagedNotWritten:
+        showMessage(notSavedToDamagedDatabaseText(), Buttons::Ok, Icon::Exclamation, kDamagedTitle);
         break;
     case errnum::FileNotFound:
         showMessage(QStringLiteral("File does not exist in the correct directory!") + crlf +

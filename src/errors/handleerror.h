@@ -20,6 +20,12 @@ inline void HandleError(const Error& error) {
 // caller.
 void appendToErrorLog(std::int64_t number, const QString& description);
 
+// The boxes of a damaged database: the report when the damage is first found
+// (with SQLite's description of it), and the refusal of each write after it.
+// Both say where the last backup copy is.
+QString damagedDatabaseText(const QString& description);
+QString notSavedToDamagedDatabaseText();
+
 // One line of ErrLog.err, without its line break: the quoted date, the
 // number, and the quoted description.
 QString errorLogLine(const QDateTime& when, std::int64_t number, const QString& description);

@@ -29,10 +29,22 @@ QString dateOf(const QVariantMap& row, const char* column) {
     return when.isValid() ? formats::generalDate(when) : value.toString();
 }
 
-// 0 is open; any other value, Null included, reads as closed.
+// 0 is open; any other value, Null included, reads as closed. A real number
+// is compared as it is, not rounded to a whole one: 0.4 is not 0; and a text
+// or blob is read whole, not only up to a zero character in it.
 bool isOpen(const QVariant& status) {
+    if (status.isNull())
+        return false;
     bool ok = false;
-    return !status.isNull() && status.toLongLong(&ok) == 0 && ok;
+    switch (status.typeId()) {
+    case QMetaType::Double:
+        return status.toDouble() == 0.0;
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+        return QLocale::c().toLongLong(status.toString(), &ok) == 0 && ok;
+    default:
+        return status.toLongLong(&ok) == 0 && ok;
+    }
 }
 
 } // namespace
@@ -52,7 +64,9 @@ QString composeInvoiceText(const Rows& rows) {
 
     const std::optional<Money> due = Money::fromStored(i.value(QStringLiteral("amountdue")));
     const std::optional<Money> paid = Money::fromStored(i.value(QStringLiteral("amountpaid")));
-    const QString balance = due && paid ? plainNumber(*due - *paid) : QString();
+    // Like a Null, a difference beyond the range of amounts contributes nothing.
+    const std::optional<Money> owing = due && paid ? due->minus(*paid) : std::nullopt;
+    const QString balance = owing ? plainNumber(*owing) : QString();
 
     const QStringList lines = {
         textOf(o, "busname"),

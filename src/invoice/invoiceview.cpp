@@ -23,7 +23,7 @@ std::optional<Money> balance(const QVariantMap& invoice) {
         Money::fromStored(invoice.value(QStringLiteral("amountpaid")));
     if (!due || !paid)
         return std::nullopt;
-    return *due - *paid;
+    return due->minus(*paid);
 }
 
 Texts viewTexts(const QVariantMap& invoice, const QDateTime& today) {

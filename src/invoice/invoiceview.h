@@ -17,7 +17,7 @@ namespace quillory::invoiceview {
 qint64 ageInDays(const QDateTime& created, const QDateTime& today);
 
 // What the invoice still owes: amount due less amount paid, exactly; nothing
-// when either is Null.
+// when either is Null or the difference is beyond the range of amounts.
 std::optional<Money> balance(const QVariantMap& invoice);
 
 // The view's texts. A Null column gives the empty text, so that nothing of a

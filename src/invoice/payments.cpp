@@ -22,21 +22,16 @@ QString historyAfter(const QVariant& history, const QDateTime& when, const QStri
 }
 
 std::optional<Money> paidAfter(Money paid, Money payment) {
-    std::int64_t sum = 0;
-    if (__builtin_add_overflow(paid.units(), payment.units(), &sum))
-        return std::nullopt;
-    return Money::fromUnits(sum);
+    return paid.plus(payment);
 }
 
 std::optional<Money> owingAfter(Money due, Money paid) {
-    std::int64_t difference = 0;
-    if (__builtin_sub_overflow(due.units(), paid.units(), &difference))
-        return std::nullopt;
-    return Money::fromUnits(difference);
+    return due.minus(paid);
 }
 
 int statusAfter(Money due, Money paid) {
-    return (due - paid).isZero() ? 1 : 0;
+    // Equal amounts leave exactly nothing owing.
+    return due == paid ? 1 : 0;
 }
 
 QString tooLargeText(const std::optional<Money>& balance) {

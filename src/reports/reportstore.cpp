@@ -9,7 +9,7 @@ namespace quillory::reportstore {
 std::optional<Money> Sums::balance() const {
     if (!due || !paid)
         return std::nullopt;
-    return *due - *paid;
+    return due->minus(*paid);
 }
 
 namespace {

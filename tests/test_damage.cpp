@@ -1,0 +1,270 @@
+// A damaged database: one page of a table overwritten with garbage, as a disk
+// fault leaves it. The damage is reported once, with where the last backup
+// copy is, and nothing is written to the file after it: not a save, not the
+// marker at the end, not a compaction over the backup copy.
+#include "customerediting.h"
+#include "data/compact.h"
+#include "data/rowguard.h"
+#include "errors/handleerror.h"
+#include "projectsteps.h"
+
+#include <QAction>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+using namespace quillory;
+using namespace quillory::test;
+
+namespace {
+
+const QString kDamaged = QStringLiteral("Damaged Database");
+const QString kMalformed = QStringLiteral("database disk image is malformed");
+
+// Overwrites the first page of a table's (or an index's) b-tree with bytes
+// that no page holds; every other byte of the file stays.
+void damageTable(const QString& databasePath, const QString& table) {
+    const qint64 root =
+        scalarOn(databasePath, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name=?"),
+                 {table})
+            .toLongLong();
+    const qint64 pageSize = scalarOn(databasePath, QStringLiteral("PRAGMA page_size")).toLongLong();
+    QFile file(databasePath);
+    if (root < 2 || !file.open(QIODevice::ReadWrite) || !file.seek((root - 1) * pageSize) ||
+        file.write(QByteArray(pageSize, char(0xA5))) != pageSize)
+        qFatal("Cannot damage %s", qPrintable(table));
+}
+
+void expectDamageReport(ScriptedPrompt& prompt, const QString& databasePath) {
+    prompt.expectMessage(
+        damagedDatabaseText(kMalformed + QStringLiteral(" (") + databasePath + u')'), kDamaged,
+        Prompt::Ok, Prompt::Buttons::Ok, Prompt::Icon::Critical);
+}
+
+void expectNotSaved(ScriptedPrompt& prompt) {
+    prompt.expectMessage(notSavedToDamagedDatabaseText(), kDamaged, Prompt::Ok, Prompt::Buttons::Ok,
+                         Prompt::Icon::Exclamation);
+}
+
+// Whether another copy of the program could take the write lock now.
+bool writeLockFree(const QString& databasePath) {
+    bool free = false;
+    {
+        QSqlDatabase other =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other-copy"));
+        other.setDatabaseName(databasePath);
+        if (other.open()) {
+            QSqlQuery begin(other);
+            free = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+            begin.exec(QStringLiteral("ROLLBACK"));
+        }
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other-copy"));
+    return free;
+}
+
+int logLines(const TempProgram& program) {
+    return int(readAll(program.file(QStringLiteral("ErrLog.err"))).count("\r\n"));
+}
+
+} // namespace
+
+class DamageTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_temp; // the user's temporary directory, where backup.mdb is
+
+private slots:
+    void initTestCase() { pinEnglishUs(); }
+    void init() {
+        qputenv("TMPDIR", QFile::encodeName(m_temp.path()));
+        QFile::remove(compaction::backupPath());
+    }
+
+    // The customer list met first (its table damaged), or the start-up's
+    // first read (the index of customer ids), which used to end the program.
+    void aDamagedPageIsReportedOnceAndNothingIsWrittenAfterIt_data() {
+        QTest::addColumn<QString>("damaged");
+        QTest::addColumn<int>("listed");
+        QTest::newRow("the customers' table") << "tblcustomer" << 0;
+        QTest::newRow("the index of customer ids") << "sqlite_autoindex_tblcustomer_1" << 2;
+    }
+    void aDamagedPageIsReportedOnceAndNothingIsWrittenAfterIt() {
+        QFETCH(QString, damaged);
+        QFETCH(int, listed);
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addCustomer(2, QStringLiteral("Bell"));
+        damageTable(h.program.databasePath(), damaged);
+        // The backup copy the box names, from the last compaction.
+        QVERIFY(QFile::copy(h.program.databasePath(), compaction::backupPath()));
+        const QByteArray backup = readAll(compaction::backupPath());
+
+        // The customer list cannot be read: one box, which says so, not the
+        // refresh failure after it.
+        expectDamageReport(h.prompt, h.program.databasePath());
+        QVERIFY(h.start());
+        QVERIFY(h.prompt.verifyAllShown());
+        QVERIFY(h.prompt.shown().constLast().text.contains(
+            QStringLiteral("Options > Compact Database on ")));
+        QCOMPARE(logLines(h.program), 1);
+        QCOMPARE(h.get<QListWidget>("lstCustomer")->count(), listed);
+        const QByteArray opened = readAll(h.program.databasePath());
+
+        // New + Save, twice: each is refused and says why, the typed
+        // customer stays on screen, and not one byte of the file changes.
+        click(h, "cmdCustNew");
+        typeRequired(h, QStringLiteral("Cole"));
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            expectNotSaved(h.prompt);
+            click(h, "cmdCustSave");
+            QVERIFY(h.prompt.verifyAllShown());
+            QVERIFY(inEditState(h));
+            QCOMPARE(h.get<QLineEdit>("txtCustLast")->text(), QStringLiteral("Cole"));
+            QCOMPARE(readAll(h.program.databasePath()), opened);
+        }
+
+        // Compacting would replace the file and the backup copy: refused
+        // before it asks.
+        expectNotSaved(h.prompt);
+        h.get<QAction>("mnuOptionsData")->trigger();
+        QVERIFY(h.prompt.verifyAllShown());
+        QCOMPARE(readAll(compaction::backupPath()), backup);
+
+        // Closing leaves the file as it was, without the marker.
+        h.window.reset();
+        QCOMPARE(readAll(h.program.databasePath()), opened);
+        QVERIFY(!QFile::exists(h.program.databasePath() + QStringLiteral("-journal")));
+        QCOMPARE(logLines(h.program), 1);
+    }
+
+    // The page is first met by the insert of a new invoice, after the project
+    // was marked invoiced: the write is rolled back whole, and the report
+    // waits until the write lock is let go.
+    void damageMetInsideAWriteRollsItBackAndIsReportedOnce() {
+        MainWindowHarness h;
+        ProjectSteps p{h};
+        h.addCustomer(1, QStringLiteral("Ames"));
+        p.addProject(4, 1, QStringLiteral("Roof"), QStringLiteral("On Hold"), 42.5, 20.75);
+        damageTable(h.program.databasePath(), QStringLiteral("tblinvoice"));
+        QVERIFY(h.start());
+        QVERIFY(p.open(QStringLiteral("Ames-1"), QStringLiteral("Roof\tOn Hold")));
+        p.press("cmdpEdit");
+        const QByteArray before = readAll(h.program.databasePath());
+
+        p.expectFigures(QStringLiteral("42.5"), QStringLiteral("20.75"), QStringLiteral("$881.88"));
+        p.expectInvoiceQuestion();
+        expectDamageReport(h.prompt, h.program.databasePath());
+        bool freeWhileShown = false;
+        h.prompt.whileShown([&] { freeWhileShown = writeLockFree(h.program.databasePath()); });
+        p.press("cmdpGenInvoice");
+        QVERIFY(h.prompt.verifyAllShown());
+        QVERIFY(freeWhileShown);
+        QVERIFY(p.editing());
+        QCOMPARE(readAll(h.program.databasePath()), before);
+        QCOMPARE(p.project(QStringLiteral("status||invoicegenerated"), 4).toString(),
+                 QStringLiteral("On Hold0"));
+
+        // A second try is refused before it writes anything.
+        p.expectFigures(QStringLiteral("42.5"), QStringLiteral("20.75"), QStringLiteral("$881.88"));
+        p.expectInvoiceQuestion();
+        expectNotSaved(h.prompt);
+        p.press("cmdpGenInvoice");
+        QVERIFY(h.prompt.verifyAllShown());
+        QCOMPARE(readAll(h.program.databasePath()), before);
+        QCOMPARE(logLines(h.program), 1);
+    }
+
+    // A damaged page that nothing has read yet: compacting finds it before it
+    // makes the backup copy, so the last good copy stays, and the program
+    // writes nothing more.
+    void compactingAnUnnoticedDamagedDatabaseKeepsTheLastBackup() {
+        MainWindowHarness h;
+        h.addCustomer(1, QStringLiteral("Ames"));
+        const QByteArray good = readAll(h.program.databasePath());
+        QVERIFY(writeAll(compaction::backupPath(), good));
+        damageTable(h.program.databasePath(), QStringLiteral("tblservices"));
+        QVERIFY(h.start());
+        const QByteArray opened = readAll(h.program.databasePath());
+
+        h.prompt.expectMessage(QStringLiteral("Compress and repair the database?"),
+                               QStringLiteral("Confirmation Required"), Prompt::Yes,
+                               Prompt::Buttons::YesNo);
+        h.prompt.expectMessageTitled(kDamaged);
+        h.get<QAction>("mnuOptionsData")->trigger();
+        QVERIFY(h.prompt.verifyAllShown());
+        const ShownBox& report = h.prompt.shown().constLast();
+        QCOMPARE(report.icon, Prompt::Icon::Critical);
+        QVERIFY(report.text.startsWith(QStringLiteral("The database is damaged")));
+        QVERIFY(report.text.contains(compaction::backupPath()));
+        QCOMPARE(readAll(compaction::backupPath()), good);
+        QVERIFY(!QFile::exists(compaction::compactedPath()));
+        QCOMPARE(readAll(h.program.databasePath()), opened);
+
+        click(h, "cmdCustNew");
+        typeRequired(h, QStringLiteral("Cole"));
+        expectNotSaved(h.prompt);
+        click(h, "cmdCustSave");
+        QVERIFY(h.prompt.verifyAllShown());
+        QCOMPARE(readAll(h.program.databasePath()), opened);
+    }
+
+    // Every way the program writes is refused once damage has been met, by
+    // the connection itself, whoever asks.
+    void everyKindOfWriteIsRefusedAfterTheDamage_data() {
+        QTest::addColumn<QString>("write");
+        QTest::newRow("a transaction") << "transaction";
+        QTest::newRow("a statement") << "statement";
+        QTest::newRow("a guarded update") << "guarded";
+        QTest::newRow("a new row of a recordset") << "recordset";
+    }
+    void everyKindOfWriteIsRefusedAfterTheDamage() {
+        QFETCH(QString, write);
+        TempProgram program;
+        ScriptedPrompt prompt;
+        scalarOn(program.databasePath(),
+                 QStringLiteral("INSERT INTO tblcustomer (id,lname) VALUES (1,'Ames')"));
+        damageTable(program.databasePath(), QStringLiteral("tblinvoice"));
+        Database db;
+        QVERIFY(db.OpenDatabase());
+        Connection& cn = db.cnMain;
+        expectDamageReport(prompt, db.databasePath());
+        QVERIFY(!cn.execute(QStringLiteral("SELECT * FROM tblinvoice")));
+        QVERIFY(prompt.verifyAllShown());
+        QCOMPARE(cn.lastError().number, errnum::DamageReported);
+        QVERIFY(cn.isDamaged());
+        const QByteArray before = readAll(program.databasePath());
+
+        Error refused;
+        if (write == u"transaction") {
+            Transaction transaction(cn);
+            QVERIFY(!transaction.isActive());
+            refused = cn.lastError();
+        } else if (write == u"statement") {
+            QVERIFY(!cn.execute(QStringLiteral("UPDATE tblcustomer SET lname='Bell'")));
+            refused = cn.lastError();
+        } else if (write == u"guarded") {
+            QCOMPARE(
+                rowguard::writeIfUnchanged(cn, QStringLiteral("tblcustomer"), QStringLiteral("id"),
+                                           1, {{QStringLiteral("lname"), QStringLiteral("Ames")}},
+                                           {{QStringLiteral("lname"), QStringLiteral("Bell")}}),
+                rowguard::Result::Failed);
+            refused = cn.lastError();
+        } else {
+            Recordset rs;
+            QVERIFY(rs.open(QStringLiteral("SELECT * FROM tblcustomer WHERE id=2"), cn));
+            QVERIFY(rs.addNew() && rs.setField(QStringLiteral("id"), 2));
+            QVERIFY(!rs.update());
+            refused = rs.lastError();
+        }
+        QCOMPARE(refused.number, errnum::DamagedNotWritten);
+        QCOMPARE(readAll(program.databasePath()), before);
+        // Reads of what is whole still work.
+        QVERIFY(cn.execute(QStringLiteral("SELECT lname FROM tblcustomer")));
+    }
+};
+
+QTEST_MAIN(DamageTest)
+#include "test_damage.moc"
