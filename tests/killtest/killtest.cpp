@@ -20,6 +20,7 @@
 #include "data/signature.h"
 #include "errors/prompt.h"
 #include "killrows.h"
+#include "realprogram.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -38,11 +39,12 @@
 #include <random>
 
 using namespace quillory;
+using killtest::kStartTimeout;
+using killtest::RealProgram;
 using killtest::Snapshot;
+using killtest::startsAgain;
 
 namespace {
-
-constexpr int kStartTimeout = 60000;
 
 void note(const QString& text) {
     std::fprintf(stderr, "%s\n", qPrintable(text));
@@ -193,123 +195,6 @@ Reading readDatabase(const QString& path) {
     if (wasMarked)
         writeSignature(path, 1);
     return reading;
-}
-
-// Whether the process catches the closing signals yet (it does from its first
-// moments on).
-bool catchesClosingSignals(qint64 pid) {
-    const QByteArray status = test::readAll(QStringLiteral("/proc/%1/status").arg(pid));
-    for (const QByteArray& line : status.split('\n')) {
-        if (!line.startsWith("SigCgt:"))
-            continue;
-        bool ok = false;
-        const quint64 caught = line.mid(7).trimmed().toULongLong(&ok, 16);
-        const quint64 wanted = (quint64(1) << (SIGHUP - 1)) | (quint64(1) << (SIGTERM - 1)) |
-                               (quint64(1) << (SIGINT - 1));
-        return ok && (caught & wanted) == wanted;
-    }
-    return false;
-}
-
-// Whether the process has the file open twice: its use lock, and then the
-// connection.
-bool holdsTwice(qint64 pid, const QString& path) {
-    const QString wanted = QFileInfo(path).canonicalFilePath();
-    int open = 0;
-    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
-    for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System))
-        if (fd.symLinkTarget() == wanted)
-            ++open;
-    return open >= 2;
-}
-
-// A copy of the real program on the directory, offscreen.
-class RealProgram {
-public:
-    explicit RealProgram(const QString& dir)
-        : m_db(dir + QStringLiteral("/records.mdb")), m_log(dir + QStringLiteral("/ErrLog.err")),
-          m_logged(QFileInfo(m_log).size()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        // Qt's accessibility log names each window as it is shown.
-        environment.insert(QStringLiteral("QT_LOGGING_RULES"),
-                           QStringLiteral("qt.accessibility.cache.debug=true"));
-        m_process.setProcessEnvironment(environment);
-        m_process.setWorkingDirectory(dir);
-        m_process.start(dir + QStringLiteral("/quillory"), {});
-    }
-    ~RealProgram() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-    RealProgram(const RealProgram&) = delete;
-    RealProgram& operator=(const RealProgram&) = delete;
-
-    // Waits until it counts as started: it catches the closing signals,
-    // holds its use lock (one of `copies`) and its connection on the
-    // database with the header restored, and has shown its main window.
-    // Empty when it did, else what it did instead.
-    QString waitUntilStarted(int copies) {
-        if (!m_process.waitForStarted(kStartTimeout))
-            return QStringLiteral("it did not start");
-        const auto started = [&] {
-            m_output += m_process.readAllStandardError();
-            return catchesClosingSignals(m_process.processId()) &&
-                   test::useLocksOn(m_db) == QStringList(copies, QStringLiteral("READ")) &&
-                   test::header(m_db) == signature::kPlain &&
-                   holdsTwice(m_process.processId(), m_db) &&
-                   m_output.contains("name = \"frmMain\"");
-        };
-        QElapsedTimer waited;
-        waited.start();
-        while (m_process.state() == QProcess::Running && !started() &&
-               waited.elapsed() < kStartTimeout)
-            m_process.waitForReadyRead(50);
-        if (m_process.state() != QProcess::Running)
-            return QStringLiteral("it ended at start-up: ") + tail();
-        if (!started())
-            return QStringLiteral("it did not settle: ") + tail();
-        return {};
-    }
-
-    // Closes it as a logout does (SIGTERM): it must end cleanly, with no box
-    // shown and nothing in the error log since it started, and, as the last
-    // copy, with the header marked again. Empty when it did.
-    QString closeCleanly() {
-        ::kill(pid_t(m_process.processId()), SIGTERM);
-        if (!m_process.waitForFinished(kStartTimeout))
-            return QStringLiteral("it did not end on SIGTERM");
-        m_output += m_process.readAllStandardError();
-        if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0)
-            return QStringLiteral("it ended with status %1: ").arg(m_process.exitCode()) + tail();
-        if (m_output.contains("QMessageBox"))
-            return QStringLiteral("it showed a box: ") + tail();
-        if (QFileInfo(m_log).size() != m_logged)
-            return QStringLiteral("it wrote to the error log: ") +
-                   QString::fromUtf8(test::readAll(m_log).mid(m_logged));
-        if (test::header(m_db) != signature::kMarker)
-            return QStringLiteral("it left the header unmarked");
-        return {};
-    }
-
-private:
-    QString tail() const { return QString::fromLocal8Bit(m_output.right(2000)); }
-
-    QString m_db;
-    QString m_log;
-    qint64 m_logged;
-    QProcess m_process;
-    QByteArray m_output;
-};
-
-// Whether the real program starts on the directory and closes cleanly again;
-// empty when it does.
-QString startsAgain(const QString& dir) {
-    RealProgram program(dir);
-    const QString why = program.waitUntilStarted(1);
-    return why.isEmpty() ? program.closeCleanly() : why;
 }
 
 struct Figures {
