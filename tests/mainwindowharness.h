@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/frmMain.h"
+#include "clicking.h"
 #include "data/database.h"
 #include "testsupport.h"
 
@@ -51,18 +52,10 @@ struct MainWindowHarness {
         return w;
     }
 
-    // Clicks the entry with this text in a list, as a user does: a mouse
-    // click in the middle of the entry's rectangle. False when there is no
-    // such entry.
+    // Clicks the entry with this text in a list, as a user does (see
+    // test::clickEntry). False when there is no such entry.
     bool clickEntry(const char* listName, const QString& entry) {
-        auto* list = get<QListWidget>(listName);
-        const auto items = list->findItems(entry, Qt::MatchExactly);
-        if (items.isEmpty() || !list->isEnabled())
-            return false;
-        list->scrollToItem(items.first());
-        const QRect rect = list->visualItemRect(items.first());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-        return true;
+        return test::clickEntry(get<QListWidget>(listName), entry) != nullptr;
     }
 
     // Clicks the customer list entry with this text.

@@ -15,6 +15,7 @@
 //   closed                   the window was closed and the database with it
 // A box the user did not expect is told on stderr.
 #include "app/frmMain.h"
+#include "clicking.h"
 #include "data/environment.h"
 #include "data/money.h"
 #include "errors/prompt.h"
@@ -140,13 +141,8 @@ private:
 
     bool clickEntry(const char* listName, const QString& entry) {
         auto* list = get<QListWidget>(listName);
-        const auto items = list->findItems(entry, Qt::MatchExactly);
-        if (items.isEmpty() || !list->isEnabled())
-            return false;
-        list->scrollToItem(items.first());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(items.first()).center());
-        return list->currentItem() == items.first();
+        QListWidgetItem* clicked = test::clickEntry(list, entry);
+        return clicked && list->currentItem() == clicked;
     }
 
     // A value of the database picked at random by a query; nothing when
