@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "benchsupport.h"
 #include "data/database.h"
+#include "data/transaction.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -8,8 +8,8 @@
 
 #include "app/frmMain.h"
 #include "benchsupport.h"
+#include "core/environment.h"
 #include "data/database.h"
-#include "data/environment.h"
 #include "data/schema.h"
 #include "filldb.h"
 

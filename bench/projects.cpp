@@ -3,9 +3,9 @@
 // The projects and invoices the run adds are removed again at the end.
 #include "app/frmMain.h"
 #include "benchsupport.h"
+#include "core/environment.h"
 #include "data/database.h"
-#include "data/environment.h"
-#include "data/projectstore.h"
+#include "projects/projectstore.h"
 
 #include <QComboBox>
 #include <QLineEdit>

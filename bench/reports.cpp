@@ -4,12 +4,12 @@
 // the PDF file), the pages and the file's size; and the writing of amounts.
 #include "reports/reports.h"
 #include "app/frmMain.h"
-#include "app/printing.h"
 #include "benchsupport.h"
+#include "core/formats.h"
 #include "data/database.h"
-#include "data/formats.h"
 #include "reports/reportpainter.h"
 #include "reports/reportstore.h"
+#include "widgets/printing.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -13,7 +13,7 @@
 // - the balance reads back as exactly amount due less amount paid, and is
 //   left empty when either is Null or the difference is beyond the range of
 //   amounts (never a wrapped number).
-#include "data/formats.h"
+#include "core/formats.h"
 #include "fuzzsupport.h"
 #include "invoice/invoicetext.h"
 

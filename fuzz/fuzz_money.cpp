@@ -12,7 +12,7 @@
 // - the sum and the difference of the amount and the one the text reads as
 //   are exact, and nothing exactly when they are beyond the range (checked
 //   against 128-bit arithmetic).
-#include "data/money.h"
+#include "core/money.h"
 #include "fuzzsupport.h"
 
 #include <QRegularExpression>

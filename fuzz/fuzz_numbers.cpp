@@ -9,8 +9,8 @@
 // - the leading reading never takes more characters than the text has once
 //   blanks are removed, reads 0 when it takes none, reads its own prefix the
 //   same again, and agrees with strtod (or, for &H and &O, with strtoull).
-#include "data/formats.h"
-#include "data/numbers.h"
+#include "core/formats.h"
+#include "core/numbers.h"
 #include "fuzzsupport.h"
 
 #include <QRegularExpression>

@@ -8,9 +8,9 @@
 // Each customer is named "First" and "<tag><n>" (n from 1 to count); the id it
 // was given is printed on stdout as "<id> <tag><n>". Any box the program would
 // have shown is printed on stderr instead, and makes the exit code non-zero.
-#include "data/customerstore.h"
+#include "core/environment.h"
+#include "customers/customerstore.h"
 #include "data/database.h"
-#include "data/environment.h"
 #include "errors/prompt.h"
 
 #include <QCoreApplication>

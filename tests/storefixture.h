@@ -4,6 +4,7 @@
 // a connection on it: the set-up of the tests of the stored values and the
 // recordset.
 #include "data/connection.h"
+#include "data/recordset.h"
 #include "data/signature.h"
 #include "testsupport.h"
 

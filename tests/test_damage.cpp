@@ -4,7 +4,9 @@
 // marker at the end, not a compaction over the backup copy.
 #include "customerediting.h"
 #include "data/compact.h"
+#include "data/recordset.h"
 #include "data/rowguard.h"
+#include "data/transaction.h"
 #include "errors/handleerror.h"
 #include "projectsteps.h"
 

@@ -1,8 +1,8 @@
 // Opening and closing the database: the header marker, copies of the
 // program sharing one file and their use lock, and the refresh of a
 // recordset with its error boxes.
+#include "core/environment.h"
 #include "data/database.h"
-#include "data/environment.h"
 #include "data/signature.h"
 #include "errors/error.h"
 #include "testsupport.h"

@@ -1,10 +1,10 @@
 // Faults that the sanitizer build and the fuzzing found, each kept as a test
 // of the rule it broke.
-#include "app/listpicking.h"
+#include "core/money.h"
+#include "core/numbers.h"
 #include "data/database.h"
-#include "data/money.h"
-#include "data/numbers.h"
 #include "testsupport.h"
+#include "widgets/listpicking.h"
 
 #include <QListWidget>
 #include <QTest>

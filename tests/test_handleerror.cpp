@@ -1,7 +1,7 @@
 // The error dispatcher: which numbers stay silent, which show a box, which
 // are written to ErrLog.err, and what the box and the log line say.
 #include "app/application.h"
-#include "data/environment.h"
+#include "core/environment.h"
 #include "errors/error.h"
 #include "errors/handleerror.h"
 #include "testsupport.h"

@@ -1,6 +1,6 @@
 // The invoice document: its 21 lines from the four rows, and the two buttons
 // of the Invoices tab that compose it and open the preview.
-#include "data/formats.h"
+#include "core/formats.h"
 #include "invoice/invoicetext.h"
 #include "invoiceharness.h"
 

@@ -1,6 +1,6 @@
 // The invoice view: clicking an invoice of the selected customer shows its
 // stored amounts, history, date and status, what it owes and its age.
-#include "data/environment.h"
+#include "core/environment.h"
 #include "invoiceharness.h"
 
 #include <QGroupBox>

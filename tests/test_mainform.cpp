@@ -1,9 +1,9 @@
 // The main window's form as drawn: where the controls stand, their captions
 // whole and clear of each other, the yellow labels fitting their texts, and
 // every entry control reached by its caption.
-#include "app/boxes.h"
-#include "app/fittinglabel.h"
 #include "mainwindowharness.h"
+#include "widgets/boxes.h"
+#include "widgets/fittinglabel.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 // The main window as a user meets it: the login, the load sequence, the
 // customer list and view, and the two control states.
-#include "app/boxes.h"
-#include "app/fittinglabel.h"
 #include "data/signature.h"
 #include "mainwindowharness.h"
+#include "widgets/boxes.h"
+#include "widgets/fittinglabel.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 // Money arithmetic, parsing and the locale formats of money, hours and dates.
-#include "data/formats.h"
-#include "data/money.h"
+#include "core/formats.h"
+#include "core/money.h"
 #include "testsupport.h"
 
 #include <QTest>

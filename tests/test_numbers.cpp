@@ -1,6 +1,6 @@
 // The three readings of a typed number, and money read from a decimal text.
-#include "data/formats.h"
-#include "data/numbers.h"
+#include "core/formats.h"
+#include "core/numbers.h"
 #include "testsupport.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
 // The business options window: its load, the logo choice, the order of its
 // checks, the one row it writes, and where what it saves shows next.
-#include "app/boxes.h"
 #include "invoiceharness.h"
+#include "widgets/boxes.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 // Payments through the Invoices tab: Proceed, the amount, every question and
 // refusal, what is written, and the customer view afterwards.
-#include "data/invoicestore.h"
+#include "invoice/invoicestore.h"
 #include "invoiceharness.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 // The invoice preview: the window, its logo, the copy for e-mail and the
 // printed document.
-#include "app/printing.h"
 #include "invoiceharness.h"
+#include "widgets/printing.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 // The amount due of a project, and the next project and invoice ids.
+#include "core/money.h"
 #include "data/connection.h"
-#include "data/money.h"
-#include "data/projectstore.h"
 #include "data/signature.h"
+#include "projects/projectstore.h"
 #include "testsupport.h"
 
 #include <QTest>

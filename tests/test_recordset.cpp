@@ -1,5 +1,7 @@
 // The recordset over the database file: how it moves, reads and writes, the
 // transactions, and the file it opens.
+#include "data/recordset.h"
+#include "data/transaction.h"
 #include "errors/error.h"
 #include "storefixture.h"
 

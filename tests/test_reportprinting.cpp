@@ -1,8 +1,8 @@
 // The reports printed from the menu onto a printer: into a PDF file that is
 // read back, on several pages, and what a failed printer, a failed read, an
 // empty table or no selected customer do.
-#include "app/printing.h"
 #include "mainwindowharness.h"
+#include "widgets/printing.h"
 
 #include <QAction>
 #include <QFile>

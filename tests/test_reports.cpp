@@ -1,9 +1,9 @@
 // The printed reports as laid out: the layout engine's printer rules, and
 // what each report puts where on which page.
-#include "app/printing.h"
 #include "mainwindowharness.h"
 #include "reports/reportpainter.h"
 #include "reports/reports.h"
+#include "widgets/printing.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,7 +1,9 @@
 // What the stored values come back as: money, hours, rates, dates and texts,
 // and how ids and keys are kept.
-#include "data/formats.h"
-#include "data/money.h"
+#include "core/formats.h"
+#include "core/money.h"
+#include "data/recordset.h"
+#include "data/transaction.h"
 #include "errors/error.h"
 #include "storefixture.h"
 

@@ -1,7 +1,7 @@
 #include "testsupport.h"
 
-#include "data/environment.h"
-#include "data/formats.h"
+#include "core/environment.h"
+#include "core/formats.h"
 #include "data/schema.h"
 #include "data/signature.h"
 

@@ -1,15 +1,15 @@
 #include "app/frmMain.h"
 
-#include "app/boxes.h"
-#include "app/customers.h"
-#include "app/customerstab.h"
-#include "app/fittinglabel.h"
-#include "app/projectstab.h"
-#include "data/loginsettings.h"
+#include "customers/customers.h"
+#include "customers/customerstab.h"
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
 #include "invoice/invoicestab.h"
+#include "options/loginsettings.h"
+#include "projects/projectstab.h"
 #include "ui_frmMain.h"
+#include "widgets/boxes.h"
+#include "widgets/fittinglabel.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -28,9 +28,9 @@ frmMain::frmMain(Database& db, QWidget* parent)
     ui->cmdCustRefresh->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    m_customers = std::make_unique<CustomersTab>(*this);
-    m_projects = std::make_unique<ProjectsTab>(*this);
-    m_invoices = std::make_unique<InvoicesTab>(*this);
+    m_customers = std::make_unique<CustomersTab>(*this, this);
+    m_projects = std::make_unique<ProjectsTab>(*this, this);
+    m_invoices = std::make_unique<InvoicesTab>(*this, this);
     connectMenus();
 
     m_initialized = m_db.OpenDatabase();
@@ -195,6 +195,10 @@ QString frmMain::selectedCustomerEntry() const {
 
 std::optional<int> frmMain::selectedCustomerId() const {
     return customers::selectedCustomerId(selectedCustomerEntry());
+}
+
+void frmMain::showTab(MainTab tab) {
+    ui->tabMain->setCurrentIndex(static_cast<int>(tab));
 }
 
 void frmMain::cmdCustRefresh_Click() {

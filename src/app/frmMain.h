@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/database.h"
+#include "widgets/tabhost.h"
 
 #include <QMainWindow>
 
@@ -22,7 +23,7 @@ class InvoicesTab;
 // InvoicesTab); the window keeps start-up and shutdown, the two control
 // states and the menus. Handlers read the controls, call the data and
 // computation functions, and set the controls; no SQL and no arithmetic here.
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow, public TabHost {
     Q_OBJECT
 
 public:
@@ -35,22 +36,22 @@ public:
 
     // The load sequence: the login, then the lists and control states. False
     // when the login was refused, in which case the window has been unloaded.
-    bool Form_Load();
+    bool Form_Load() override;
     // Closes the database; runs once, however the window is closed.
     void Form_Unload();
 
-    void SetCustomerEditMode(bool view);
-    void SetProjectEditMode(bool view);
-    void ClearAllTextBoxes();
+    void SetCustomerEditMode(bool view) override;
+    void SetProjectEditMode(bool view) override;
+    void ClearAllTextBoxes() override;
 
     // The selected customer list entry, or the empty text, and the customer
     // id it carries (nothing when no customer is selected).
-    QString selectedCustomerEntry() const;
-    std::optional<int> selectedCustomerId() const;
+    QString selectedCustomerEntry() const override;
+    std::optional<int> selectedCustomerId() const override;
 
     // Handlers that other handlers run again to show changed data.
     void cmdCustRefresh_Click();
-    void lstCustomer_Click();
+    void lstCustomer_Click() override;
 
     // The menus.
     void mnuFileExit_Click();
@@ -64,8 +65,10 @@ public:
     void mnuHelpAbout_Click();
 
     // For the tab controllers: the form's controls and the data side.
-    Ui::frmMain& form() { return *ui; }
-    Database& database() { return m_db; }
+    QWidget* ownerWindow() override { return this; }
+    Ui::frmMain& form() override { return *ui; }
+    Database& database() override { return m_db; }
+    void showTab(MainTab tab) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -163,14 +163,6 @@ Result failed(const Error& error, bool reported = false) {
 
 } // namespace
 
-QString backupPath() {
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("backup.mdb"));
-}
-
-QString compactedPath() {
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("temp.mdb"));
-}
-
 QString stepText(Step step) {
     switch (step) {
     case Step::Lock:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/backupplace.h"
 #include "errors/error.h"
 
 #include <QString>
@@ -22,8 +23,8 @@ namespace compaction {
 enum class Step { Lock, Backup, Compact, Check, Replace };
 
 // The copies, in the user's temporary directory.
-QString backupPath();
-QString compactedPath();
+using backupplace::backupPath;
+using backupplace::compactedPath;
 
 struct Result {
     enum Outcome {

@@ -82,82 +82,18 @@ private:
     bool m_inTransaction = false;
 };
 
-// A write unit of work: BEGIN IMMEDIATE takes the write lock at once, so that
-// reads made inside it (such as the largest id) cannot be overtaken by another
-// copy of the program. Rolls back unless committed.
-class Transaction {
-public:
-    explicit Transaction(Connection& connection);
-    ~Transaction();
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-
-    bool isActive() const { return m_active; }
-    bool commit();
-    void rollback();
-
-private:
-    Connection& m_connection;
-    bool m_active = false;
-};
-
-// The rows of one query, read into memory, with a current row. Opening on
-// "SELECT * FROM <table> ..." makes the rows updatable: fields can be assigned
-// and written back with update(), and addNew() starts a new row.
-class Recordset {
-public:
-    Recordset() = default;
-
-    bool open(const QString& sql, Connection& connection, const QVariantList& params = {});
-    void close();
-    bool isOpen() const { return m_connection != nullptr; }
-
-    bool bof() const;
-    bool eof() const;
-    bool moveFirst();
-    bool moveNext();
-    int recordCount() const { return static_cast<int>(m_rows.size()); }
-
-    // The current row's value of a column, by name (any letter case) or by
-    // position. Without a current row the value is null and the error is
-    // "no current record".
-    QVariant field(const QString& name);
-    QVariant field(int index);
-    int fieldCount() const { return static_cast<int>(m_names.size()); }
-
-    bool addNew();
-    bool setField(const QString& name, const QVariant& value);
-    // Writes the new or changed current row back to its table.
-    bool update();
-    // Runs the query again and moves to its first row.
-    bool requery();
-
-    const Error& lastError() const { return m_error; }
-
-private:
-    bool fail(const Error& error);
-    bool requireOpen();
-    bool requireCurrent();
-    bool fetch();
-    int indexOf(const QString& name) const;
-
-    Connection* m_connection = nullptr;
-    QString m_sql;
-    QVariantList m_params;
-    QString m_table; // set when the rows can be written back
-    QStringList m_names;
-    QHash<QString, int> m_index; // lower-case column name -> position
-    QVector<QVariantList> m_rows;
-    QVector<qint64> m_rowIds;
-    int m_current = -1; // -1 before the first row (BOF), size() after the last (EOF)
-    bool m_adding = false;
-    QVariantList m_pending;     // the values of the row being added or changed
-    QVector<bool> m_pendingSet; // which of them were assigned
-    Error m_error;
-};
+// The errors the data layer reports of itself, as the program numbers them.
+namespace dataerror {
+Error objectClosed();
+Error notWrittenToDamagedFile();
+} // namespace dataerror
 
 // Binds a value as the database keeps it: date-times as text to the second,
 // money as its count of ten-thousandths.
 QVariant toStorable(const QVariant& value);
+
+// Binds `params` to the placeholders of a prepared query, in order, each as
+// toStorable() gives it.
+void bindValues(QSqlQuery& query, const QVariantList& params);
 
 } // namespace quillory

@@ -1,6 +1,6 @@
 #include "data/database.h"
 
-#include "data/environment.h"
+#include "core/environment.h"
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/connection.h"
+#include "data/recordset.h"
 #include "data/signature.h"
 
 #include <QString>

@@ -1,8 +1,8 @@
 #include "errors/handleerror.h"
 
-#include "data/compact.h"
-#include "data/environment.h"
-#include "data/formats.h"
+#include "core/backupplace.h"
+#include "core/environment.h"
+#include "core/formats.h"
 #include "errors/prompt.h"
 
 #include <QDir>
@@ -17,7 +17,7 @@ const QString kDamagedTitle = QStringLiteral("Damaged Database");
 
 // Where the last backup copy of the database is, and from when.
 QString backupText() {
-    const QFileInfo backup(compaction::backupPath());
+    const QFileInfo backup(backupplace::backupPath());
     const QString path = QDir::toNativeSeparators(backup.absoluteFilePath());
     if (!backup.isFile())
         return QStringLiteral("No backup copy was found at:") + crlf + path;

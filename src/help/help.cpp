@@ -1,6 +1,6 @@
 #include "help/help.h"
 
-#include "data/environment.h"
+#include "core/environment.h"
 #include "errors/prompt.h"
 #include "help/version.h"
 

@@ -1,10 +1,10 @@
 #include "invoice/buildinvoicetext.h"
 
-#include "data/invoicestore.h"
-#include "data/optionsstore.h"
 #include "errors/prompt.h"
 #include "invoice/frmInvoice.h"
+#include "invoice/invoicestore.h"
 #include "invoice/invoicetext.h"
+#include "options/optionsstore.h"
 
 namespace quillory {
 

@@ -1,9 +1,9 @@
 #include "invoice/frmInvoice.h"
 
-#include "app/printing.h"
 #include "errors/prompt.h"
 #include "invoice/invoiceprint.h"
 #include "ui_frmInvoice.h"
+#include "widgets/printing.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,15 +1,15 @@
 #include "invoice/invoicestab.h"
 
-#include "app/boxes.h"
-#include "app/frmMain.h"
-#include "app/listpicking.h"
-#include "data/environment.h"
-#include "data/invoicestore.h"
+#include "core/environment.h"
 #include "errors/prompt.h"
 #include "invoice/buildinvoicetext.h"
+#include "invoice/invoicestore.h"
 #include "invoice/invoiceview.h"
 #include "invoice/payments.h"
 #include "ui_frmMain.h"
+#include "widgets/boxes.h"
+#include "widgets/listpicking.h"
+#include "widgets/tabhost.h"
 
 namespace quillory {
 
@@ -35,8 +35,8 @@ void notNumeric() {
 
 } // namespace
 
-InvoicesTab::InvoicesTab(frmMain& window)
-    : QObject(&window), m_window(window), ui(window.form()), m_db(window.database()) {
+InvoicesTab::InvoicesTab(TabHost& host, QObject* owner)
+    : QObject(owner), m_host(host), ui(host.form()), m_db(host.database()) {
     new EntryPicker(ui.lstInvoices, [this] { lstInvoices_Click(); });
     connect(ui.cmdiProceed, &QPushButton::clicked, this, &InvoicesTab::cmdiProceed_Click);
     connect(ui.cmdiPayment, &QPushButton::clicked, this, &InvoicesTab::cmdiPayment_Click);
@@ -58,9 +58,9 @@ int InvoicesTab::selectedInvoiceId() const {
 // --- The invoice view ---------------------------------------------------------
 
 void InvoicesTab::lstInvoices_Click() {
-    if (m_window.selectedCustomerEntry().isEmpty() || selectedInvoiceEntry().isEmpty())
+    if (m_host.selectedCustomerEntry().isEmpty() || selectedInvoiceEntry().isEmpty())
         return;
-    const std::optional<int> customerId = m_window.selectedCustomerId();
+    const std::optional<int> customerId = m_host.selectedCustomerId();
     const std::optional<invoicestore::Row> invoice =
         customerId ? invoicestore::invoiceRow(m_db, selectedInvoiceId(), *customerId)
                    : std::nullopt;
@@ -111,7 +111,7 @@ void InvoicesTab::cmdiPayment_Click() {
                     Buttons::YesNo, Icon::None, kConfirm) == Prompt::No)
         return;
 
-    const std::optional<int> customerId = m_window.selectedCustomerId();
+    const std::optional<int> customerId = m_host.selectedCustomerId();
     const int invoiceId = selectedInvoiceId();
     // The balance is the stored one, read now, not the one shown earlier.
     const std::optional<invoicestore::Row> invoice =
@@ -159,29 +159,29 @@ void InvoicesTab::cmdiPayment_Click() {
 
     if (showMessage(QStringLiteral("Print a copy of the current invoice with payment applied?"),
                     Buttons::YesNo, Icon::Question, QStringLiteral("Print")) == Prompt::Yes)
-        BuildInvoiceText(&m_window, m_db, invoiceId, *customerId);
+        BuildInvoiceText(m_host.ownerWindow(), m_db, invoiceId, *customerId);
     ui.txtiPayment->clear();
     ui.fraiMoney->setVisible(false);
-    m_window.lstCustomer_Click();
+    m_host.lstCustomer_Click();
 }
 
 // --- The invoice document -------------------------------------------------------
 
 void InvoicesTab::cmdiInvoiceEmail_Click() {
-    const std::optional<int> customerId = m_window.selectedCustomerId();
-    if (m_window.selectedCustomerEntry().isEmpty() || selectedInvoiceEntry().isEmpty())
+    const std::optional<int> customerId = m_host.selectedCustomerId();
+    if (m_host.selectedCustomerEntry().isEmpty() || selectedInvoiceEntry().isEmpty())
         return;
-    BuildInvoiceText(&m_window, m_db, selectedInvoiceId(), customerId.value_or(0));
+    BuildInvoiceText(m_host.ownerWindow(), m_db, selectedInvoiceId(), customerId.value_or(0));
 }
 
 void InvoicesTab::cmdiPrintInvoice_Click() {
-    const std::optional<int> customerId = m_window.selectedCustomerId();
-    if (m_window.selectedCustomerEntry().isEmpty() || selectedInvoiceEntry().isEmpty())
+    const std::optional<int> customerId = m_host.selectedCustomerId();
+    if (m_host.selectedCustomerEntry().isEmpty() || selectedInvoiceEntry().isEmpty())
         return;
     if (showMessage(QStringLiteral("Print a copy of the current invoice?"), Buttons::YesNo,
                     Icon::Question, QStringLiteral("Print")) != Prompt::Yes)
         return;
-    BuildInvoiceText(&m_window, m_db, selectedInvoiceId(), customerId.value_or(0));
+    BuildInvoiceText(m_host.ownerWindow(), m_db, selectedInvoiceId(), customerId.value_or(0));
 }
 
 } // namespace quillory

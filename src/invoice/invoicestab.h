@@ -12,7 +12,7 @@ class frmMain;
 namespace quillory {
 
 class Database;
-class frmMain;
+class TabHost;
 
 // The handlers of the "Invoices" tab: the invoice view, Proceed and Apply
 // Payment, and the two buttons that show the invoice document.
@@ -20,7 +20,8 @@ class InvoicesTab : public QObject {
     Q_OBJECT
 
 public:
-    explicit InvoicesTab(frmMain& window);
+    // `host` is the main window, which owns the controller.
+    InvoicesTab(TabHost& host, QObject* owner);
 
     void lstInvoices_Click();
     void cmdiProceed_Click();
@@ -34,7 +35,7 @@ private:
     // The selected invoice's id; 0, which no invoice has, when there is none.
     int selectedInvoiceId() const;
 
-    frmMain& m_window;
+    TabHost& m_host;
     Ui::frmMain& ui;
     Database& m_db;
 };

@@ -1,6 +1,6 @@
 #include "invoice/invoicetext.h"
 
-#include "data/formats.h"
+#include "core/formats.h"
 
 #include <QLocale>
 

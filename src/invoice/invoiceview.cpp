@@ -1,6 +1,6 @@
 #include "invoice/invoiceview.h"
 
-#include "data/formats.h"
+#include "core/formats.h"
 
 namespace quillory::invoiceview {
 

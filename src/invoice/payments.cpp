@@ -1,7 +1,7 @@
 #include "invoice/payments.h"
 
-#include "data/formats.h"
-#include "data/numbers.h"
+#include "core/formats.h"
+#include "core/numbers.h"
 #include "invoice/invoicetext.h"
 
 namespace quillory::payments {

@@ -1,8 +1,8 @@
 #include "options/frmOptions.h"
 
-#include "app/boxes.h"
 #include "errors/prompt.h"
 #include "ui_frmOptions.h"
+#include "widgets/boxes.h"
 
 #include <QKeyEvent>
 #include <QStyle>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/optionsstore.h"
+#include "options/optionsstore.h"
 
 #include <QDialog>
 #include <QVariantMap>

@@ -1,11 +1,11 @@
 #include "reports/reports.h"
 
-#include "app/printing.h"
-#include "data/environment.h"
-#include "data/formats.h"
+#include "core/environment.h"
+#include "core/formats.h"
 #include "errors/prompt.h"
 #include "reports/reportpainter.h"
 #include "reports/reportstore.h"
+#include "widgets/printing.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/money.h"
 #include "data/connection.h"
-#include "data/money.h"
 
 #include <functional>
 #include <optional>

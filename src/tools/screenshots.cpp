@@ -2,10 +2,10 @@
 // sample database and saves them as the manual's pictures, so that the
 // manual shows the program as it is built. Usage: quillory-screenshots DIR
 #include "app/frmMain.h"
+#include "core/environment.h"
+#include "core/formats.h"
 #include "data/connection.h"
 #include "data/database.h"
-#include "data/environment.h"
-#include "data/formats.h"
 #include "data/schema.h"
 #include "data/signature.h"
 #include "errors/prompt.h"

@@ -16,8 +16,8 @@
 // A box the user did not expect is told on stderr.
 #include "app/frmMain.h"
 #include "clicking.h"
-#include "data/environment.h"
-#include "data/money.h"
+#include "core/environment.h"
+#include "core/money.h"
 #include "errors/prompt.h"
 #include "killrows.h"
 #include "testsupport.h"

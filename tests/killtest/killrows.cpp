@@ -1,6 +1,6 @@
 #include "killrows.h"
 
-#include "data/money.h"
+#include "core/money.h"
 
 #include <QJsonDocument>
 #include <QMultiMap>

@@ -15,7 +15,7 @@
 // It prints its figures as "name: value" lines on stdout (lost_committed and
 // half_written among them), the reason for each failure on stderr, and ends
 // with status 1 when anything was lost, half written or did not start again.
-#include "data/environment.h"
+#include "core/environment.h"
 #include "data/schema.h"
 #include "data/signature.h"
 #include "errors/prompt.h"

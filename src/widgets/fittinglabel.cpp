@@ -1,4 +1,4 @@
-#include "app/fittinglabel.h"
+#include "widgets/fittinglabel.h"
 
 #include <QEvent>
 

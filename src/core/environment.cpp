@@ -1,4 +1,4 @@
-#include "data/environment.h"
+#include "core/environment.h"
 
 #include <QCoreApplication>
 #include <QDir>

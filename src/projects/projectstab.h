@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/projects.h"
-#include "data/projectstore.h"
+#include "projects/projects.h"
+#include "projects/projectstore.h"
 
 #include <QObject>
 #include <QVariantMap>
@@ -15,7 +15,7 @@ class frmMain;
 namespace quillory {
 
 class Database;
-class frmMain;
+class TabHost;
 
 // The handlers of the "Projects and Services" tab: the filter, the project
 // view, New, Edit, Cancel, Save and Generate Invoice.
@@ -23,7 +23,8 @@ class ProjectsTab : public QObject {
     Q_OBJECT
 
 public:
-    explicit ProjectsTab(frmMain& window);
+    // `host` is the main window, which owns the controller.
+    ProjectsTab(TabHost& host, QObject* owner);
 
     void cboProjectFilter_Click();
     void lstProjects_Click();
@@ -43,7 +44,7 @@ private:
     bool refused(projectstore::Outcome outcome, const QString& notFound);
     bool confirmFigures(const projects::ProjectTexts& typed);
 
-    frmMain& m_window;
+    TabHost& m_host;
     Ui::frmMain& ui;
     Database& m_db;
     // The row the project view loaded, and the controls' texts as it left them.

@@ -14,7 +14,7 @@ class frmMain;
 namespace quillory {
 
 class Database;
-class frmMain;
+class TabHost;
 
 // The handlers of the customer list and the "Customers" tab: refresh, the
 // customer view, and New, Edit, Save, Cancel and Delete.
@@ -22,7 +22,8 @@ class CustomersTab : public QObject {
     Q_OBJECT
 
 public:
-    explicit CustomersTab(frmMain& window);
+    // `host` is the main window, which owns the controller.
+    CustomersTab(TabHost& host, QObject* owner);
 
     // Fills the customer list from the database: enabled with the focus when
     // it holds entries, otherwise empty and disabled with New focused.
@@ -53,7 +54,7 @@ private:
     };
     std::optional<Shown> m_shown;
 
-    frmMain& m_window;
+    TabHost& m_host;
     Ui::frmMain& ui;
     Database& m_db;
 };

@@ -1,4 +1,4 @@
-#include "app/listpicking.h"
+#include "widgets/listpicking.h"
 
 #include <QKeyEvent>
 #include <QListWidget>

@@ -1,8 +1,8 @@
-#include "app/projects.h"
+#include "projects/projects.h"
 
-#include "data/formats.h"
-#include "data/numbers.h"
-#include "data/projectstore.h"
+#include "core/formats.h"
+#include "core/numbers.h"
+#include "projects/projectstore.h"
 
 namespace quillory::projects {
 

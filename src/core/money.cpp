@@ -1,4 +1,4 @@
-#include "data/money.h"
+#include "core/money.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "data/numbers.h"
+#include "core/numbers.h"
 
-#include "data/formats.h"
+#include "core/formats.h"
 
 #include <unicode/unum.h>
 

@@ -1,6 +1,6 @@
-#include "app/customers.h"
+#include "customers/customers.h"
 
-#include "data/formats.h"
+#include "core/formats.h"
 
 namespace quillory::customers {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/customerstore.h"
+#include "customers/customerstore.h"
 
 #include <QString>
 #include <QStringList>

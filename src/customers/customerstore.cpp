@@ -1,6 +1,8 @@
-#include "data/customerstore.h"
+#include "customers/customerstore.h"
 
+#include "data/recordset.h"
 #include "data/rowguard.h"
+#include "data/transaction.h"
 #include "errors/handleerror.h"
 
 #include <QSqlQuery>

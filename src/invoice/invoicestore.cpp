@@ -1,6 +1,7 @@
-#include "data/invoicestore.h"
+#include "invoice/invoicestore.h"
 
 #include "data/rowguard.h"
+#include "data/transaction.h"
 #include "errors/handleerror.h"
 
 #include <QSqlQuery>

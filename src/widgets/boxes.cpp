@@ -1,4 +1,4 @@
-#include "app/boxes.h"
+#include "widgets/boxes.h"
 
 #include <QComboBox>
 #include <QLineEdit>

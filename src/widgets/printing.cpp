@@ -1,4 +1,4 @@
-#include "app/printing.h"
+#include "widgets/printing.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>

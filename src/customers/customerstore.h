@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/money.h"
 #include "data/database.h"
-#include "data/money.h"
 
 #include <QStringList>
 #include <QVariantList>

@@ -1,7 +1,9 @@
-#include "data/projectstore.h"
+#include "projects/projectstore.h"
 
-#include "data/money.h"
+#include "core/money.h"
+#include "data/recordset.h"
 #include "data/rowguard.h"
+#include "data/transaction.h"
 #include "errors/handleerror.h"
 
 #include <QSqlQuery>

@@ -1,6 +1,7 @@
-#include "data/optionsstore.h"
+#include "options/optionsstore.h"
 
 #include "data/rowguard.h"
+#include "data/transaction.h"
 #include "errors/handleerror.h"
 
 #include <QSqlQuery>

@@ -1,12 +1,12 @@
-#include "app/customerstab.h"
+#include "customers/customerstab.h"
 
-#include "app/boxes.h"
-#include "app/customers.h"
-#include "app/frmMain.h"
-#include "app/listpicking.h"
-#include "data/customerstore.h"
+#include "customers/customers.h"
+#include "customers/customerstore.h"
 #include "errors/prompt.h"
 #include "ui_frmMain.h"
+#include "widgets/boxes.h"
+#include "widgets/listpicking.h"
+#include "widgets/tabhost.h"
 
 namespace quillory {
 
@@ -14,8 +14,8 @@ namespace {
 const QString kDataError = QStringLiteral("Data Error");
 }
 
-CustomersTab::CustomersTab(frmMain& window)
-    : QObject(&window), m_window(window), ui(window.form()), m_db(window.database()) {
+CustomersTab::CustomersTab(TabHost& host, QObject* owner)
+    : QObject(owner), m_host(host), ui(host.form()), m_db(host.database()) {
     // Every entry is one line: Qt need not measure each of them.
     ui.lstCustomer->setUniformItemSizes(true);
 
@@ -63,7 +63,7 @@ void CustomersTab::fillCustomerList() {
 }
 
 void CustomersTab::cmdCustRefresh_Click() {
-    m_window.ClearAllTextBoxes();
+    m_host.ClearAllTextBoxes();
     fillCustomerList();
     boxes::setComboPrompt(ui.cboStatus, QStringLiteral("Select Status"));
     ui.fraProject->setEnabled(false);
@@ -78,10 +78,10 @@ void CustomersTab::cmdCustRefresh_Click() {
 }
 
 void CustomersTab::lstCustomer_Click() {
-    const QString entry = m_window.selectedCustomerEntry();
+    const QString entry = m_host.selectedCustomerEntry();
     if (entry.isEmpty())
         return;
-    m_window.ClearAllTextBoxes();
+    m_host.ClearAllTextBoxes();
     m_shown.reset();
     const std::optional<int> id = customers::selectedCustomerId(entry);
     if (!id)
@@ -93,7 +93,7 @@ void CustomersTab::lstCustomer_Click() {
     for (int i = 0; i < shown.size() && i < row->size(); ++i)
         boxes::setText(shown.at(i), row->at(i).toString());
     m_shown = Shown{*id, *row, editTexts()};
-    m_window.SetCustomerEditMode(true);
+    m_host.SetCustomerEditMode(true);
 
     const QStringList projects = customerstore::projectEntries(m_db, *id);
     if (projects.isEmpty()) {
@@ -128,21 +128,21 @@ void CustomersTab::lstCustomer_Click() {
 
 void CustomersTab::cmdCustNew_Click() {
     m_shown.reset();
-    m_window.ClearAllTextBoxes();
-    m_window.SetCustomerEditMode(false);
+    m_host.ClearAllTextBoxes();
+    m_host.SetCustomerEditMode(false);
     ui.txtCustFirst->setFocus();
 }
 
 void CustomersTab::cmdCustEdit_Click() {
     // A highlighted entry whose customer is not shown (after a Save emptied
     // the boxes) is no customer to edit: an empty edit would save a copy.
-    if (m_window.selectedCustomerEntry().isEmpty() || !m_shown ||
+    if (m_host.selectedCustomerEntry().isEmpty() || !m_shown ||
         ui.txtCustId->text() != QString::number(m_shown->id)) {
         showMessage(QStringLiteral("Please select a customer from the list before editing."),
                     Prompt::Buttons::Ok, Prompt::Icon::None, kDataError);
         return;
     }
-    m_window.SetCustomerEditMode(false);
+    m_host.SetCustomerEditMode(false);
     ui.txtCustFirst->setFocus();
 }
 
@@ -188,8 +188,8 @@ void CustomersTab::cmdCustSave_Click() {
         }
     }
     m_shown.reset();
-    m_window.ClearAllTextBoxes();
-    m_window.SetCustomerEditMode(true);
+    m_host.ClearAllTextBoxes();
+    m_host.SetCustomerEditMode(true);
     ui.lstCustomer->setFocus();
 }
 
@@ -200,12 +200,12 @@ void CustomersTab::showChangedByAnotherUser() {
 }
 
 void CustomersTab::cmdCustCancel_Click() {
-    m_window.Form_Load();
+    m_host.Form_Load();
 }
 
 void CustomersTab::cmdCustDelete_Click() {
     // Only the customer on show is deleted; after New there is none.
-    if (m_window.selectedCustomerEntry().isEmpty() || !m_shown)
+    if (m_host.selectedCustomerEntry().isEmpty() || !m_shown)
         return;
     const int id = m_shown->id;
     using Buttons = Prompt::Buttons;
@@ -231,7 +231,7 @@ void CustomersTab::cmdCustDelete_Click() {
     case customerstore::DeleteResult::Failed:
         return;
     }
-    m_window.SetCustomerEditMode(true);
+    m_host.SetCustomerEditMode(true);
     cmdCustRefresh_Click();
     showMessage(QStringLiteral("Customer Records removed from database successfully."), Buttons::Ok,
                 Icon::None, QStringLiteral("Notice"));

@@ -1,4 +1,4 @@
-#include "data/formats.h"
+#include "core/formats.h"
 
 #include <QLocale>
 #include <QRegularExpression>

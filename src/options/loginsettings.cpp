@@ -1,4 +1,5 @@
-#include "data/loginsettings.h"
+#include "options/loginsettings.h"
+#include "data/recordset.h"
 
 namespace quillory {
 

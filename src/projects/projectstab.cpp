@@ -1,12 +1,12 @@
-#include "app/projectstab.h"
+#include "projects/projectstab.h"
 
-#include "app/boxes.h"
-#include "app/frmMain.h"
-#include "app/listpicking.h"
-#include "data/environment.h"
+#include "core/environment.h"
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
 #include "ui_frmMain.h"
+#include "widgets/boxes.h"
+#include "widgets/listpicking.h"
+#include "widgets/tabhost.h"
 
 namespace quillory {
 
@@ -22,8 +22,8 @@ const QString kNotice = QStringLiteral("Notice");
 const QString kConfirmation = QStringLiteral("Confirmation");
 } // namespace
 
-ProjectsTab::ProjectsTab(frmMain& window)
-    : QObject(&window), m_window(window), ui(window.form()), m_db(window.database()) {
+ProjectsTab::ProjectsTab(TabHost& host, QObject* owner)
+    : QObject(owner), m_host(host), ui(host.form()), m_db(host.database()) {
     // A text typed into a combo box is a value, not a new entry of its list.
     ui.cboProjectFilter->setInsertPolicy(QComboBox::NoInsert);
     ui.cboStatus->setInsertPolicy(QComboBox::NoInsert);
@@ -139,7 +139,7 @@ bool ProjectsTab::confirmFigures(const ProjectTexts& typed) {
 // --- The filter and the project view -------------------------------------------
 
 void ProjectsTab::cboProjectFilter_Click() {
-    const std::optional<int> customerId = m_window.selectedCustomerId();
+    const std::optional<int> customerId = m_host.selectedCustomerId();
     if (!customerId)
         return;
     const QString picked = ui.cboProjectFilter->currentText();
@@ -153,7 +153,7 @@ void ProjectsTab::cboProjectFilter_Click() {
 }
 
 void ProjectsTab::lstProjects_Click() {
-    const int customerId = m_window.selectedCustomerId().value_or(0);
+    const int customerId = m_host.selectedCustomerId().value_or(0);
     const QListWidgetItem* item = ui.lstProjects->currentItem();
     const QString entry = item && item->isSelected() ? item->text() : QString();
     const std::optional<QVariantMap> row =
@@ -172,11 +172,11 @@ void ProjectsTab::lstProjects_Click() {
 // --- New, Edit, Cancel, Save -----------------------------------------------------
 
 void ProjectsTab::cmdpNew_Click() {
-    const std::optional<int> customerId = m_window.selectedCustomerId();
+    const std::optional<int> customerId = m_host.selectedCustomerId();
     if (!customerId)
         return;
-    m_window.SetProjectEditMode(false);
-    m_window.ClearAllTextBoxes();
+    m_host.SetProjectEditMode(false);
+    m_host.ClearAllTextBoxes();
     m_loaded.reset();
     ui.txtpCustID->setText(QString::number(*customerId));
     ui.txtpSummary->setEnabled(true);
@@ -188,21 +188,21 @@ void ProjectsTab::cmdpEdit_Click() {
     const QListWidgetItem* item = ui.lstProjects->currentItem();
     // Editing needs a shown project: after Save or Cancel emptied the boxes,
     // the highlighted entry must be picked again.
-    if (m_window.selectedCustomerEntry().isEmpty() || !item || !item->isSelected() ||
+    if (m_host.selectedCustomerEntry().isEmpty() || !item || !item->isSelected() ||
         ui.txtpID->text().isEmpty())
         return;
-    m_window.SetProjectEditMode(false);
+    m_host.SetProjectEditMode(false);
     // Save finds the project by its summary, which therefore stays.
     ui.txtpSummary->setEnabled(false);
 }
 
 void ProjectsTab::cmdpCancel_Click() {
-    m_window.SetProjectEditMode(true);
-    m_window.ClearAllTextBoxes();
+    m_host.SetProjectEditMode(true);
+    m_host.ClearAllTextBoxes();
 }
 
 void ProjectsTab::cmdpSave_Click() {
-    const std::optional<int> customerId = m_window.selectedCustomerId();
+    const std::optional<int> customerId = m_host.selectedCustomerId();
     if (!customerId)
         return;
     const ProjectTexts typed = typedTexts();
@@ -245,8 +245,8 @@ void ProjectsTab::cmdpSave_Click() {
         if (refused(outcome, notFound))
             return;
     }
-    m_window.SetProjectEditMode(true);
-    m_window.ClearAllTextBoxes();
+    m_host.SetProjectEditMode(true);
+    m_host.ClearAllTextBoxes();
     m_loaded.reset();
 }
 
@@ -290,11 +290,11 @@ void ProjectsTab::cmdpGenInvoice_Click() {
                 notFound))
         return;
 
-    m_window.SetProjectEditMode(true);
-    m_window.ClearAllTextBoxes();
+    m_host.SetProjectEditMode(true);
+    m_host.ClearAllTextBoxes();
     m_loaded.reset();
-    ui.tabMain->setCurrentIndex(2);
-    m_window.lstCustomer_Click();
+    m_host.showTab(MainTab::Invoices);
+    m_host.lstCustomer_Click();
     ui.lstInvoices->setFocus();
 }
 
