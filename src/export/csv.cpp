@@ -1,0 +1,144 @@
+#include "export/csv.h"
+
+#include "core/formats.h"
+
+#include <QIODevice>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace quillory::csv {
+
+namespace {
+
+// A spreadsheet keeps 15 significant digits of a number.
+constexpr qsizetype kDigitsKept = 15;
+
+bool isDigits(const QString& value) {
+    return !value.isEmpty() && std::all_of(value.cbegin(), value.cend(),
+                                           [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+// Whether a spreadsheet would take the text for something else: a formula,
+// or a number that is not the text (leading zeros dropped, digits cut).
+bool readsAsSomethingElse(const QString& value) {
+    if (value.isEmpty())
+        return false;
+    switch (value.front().unicode()) {
+    case u'=':
+    case u'+':
+    case u'-':
+    case u'@':
+    case u'\t':
+    case u'\r':
+        return true;
+    default:
+        break;
+    }
+    return isDigits(value) &&
+           ((value.size() > 1 && value.front() == u'0') || value.size() > kDigitsKept);
+}
+
+QString quoted(const QString& field) {
+    const bool needsQuotes = field.contains(u',') || field.contains(u'"') ||
+                             field.contains(u'\r') || field.contains(u'\n') ||
+                             field.startsWith(u' ') || field.endsWith(u' ');
+    if (!needsQuotes)
+        return field;
+    return u'"' + QString(field).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+bool isWholeNumber(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+QString text(const QString& value) {
+    return quoted(readsAsSomethingElse(value) ? u'\'' + value : value);
+}
+
+QString text(const QVariant& value) {
+    return value.isNull() ? QString() : text(value.toString());
+}
+
+QString money(const std::optional<Money>& amount) {
+    if (!amount)
+        return {};
+    QString decimal = amount->toDecimalString();
+    if (decimal.endsWith(QStringLiteral("00")))
+        decimal.chop(2);
+    return decimal;
+}
+
+QString amount(const QVariant& stored) {
+    if (stored.isNull())
+        return {};
+    const std::optional<Money> value = Money::fromStored(stored);
+    return value ? money(value) : text(stored);
+}
+
+QString integer(const QVariant& stored) {
+    if (stored.isNull())
+        return {};
+    if (stored.typeId() == QMetaType::ULongLong)
+        return QString::number(stored.toULongLong());
+    return isWholeNumber(stored) ? QString::number(stored.toLongLong()) : text(stored);
+}
+
+QString figure(const QVariant& stored) {
+    if (stored.isNull())
+        return {};
+    bool ok = false;
+    const double value = stored.toDouble(&ok);
+    const auto single = static_cast<float>(value);
+    if (!ok || !std::isfinite(single))
+        return text(stored);
+    // The shortest fixed form that reads back as the same single: 37.3, not
+    // 37.299999237060547.
+    char digits[64];
+    const std::to_chars_result end =
+        std::to_chars(digits, digits + sizeof digits, single, std::chars_format::fixed);
+    if (end.ec != std::errc())
+        return text(stored);
+    return QString::fromLatin1(digits, end.ptr - digits);
+}
+
+QString dateTime(const QVariant& stored) {
+    if (stored.isNull())
+        return {};
+    const QDateTime when = formats::fromStoredDateTime(stored.toString());
+    return when.isValid() ? when.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) : text(stored);
+}
+
+QString record(const QStringList& fields) {
+    return fields.join(u',') + QStringLiteral("\r\n");
+}
+
+Writer::Writer(QIODevice& device) : m_device(device) {
+    put(QByteArrayLiteral("\xEF\xBB\xBF"));
+}
+
+bool Writer::write(const QStringList& fields) {
+    return put(record(fields).toUtf8());
+}
+
+bool Writer::put(const QByteArray& bytes) {
+    if (m_ok && m_device.write(bytes) != bytes.size())
+        m_ok = false;
+    return m_ok;
+}
+
+} // namespace quillory::csv
