@@ -1,8 +1,8 @@
 #include "export/csv.h"
 
-#include "core/formats.h"
-
+#include <QDate>
 #include <QIODevice>
+#include <QTime>
 
 #include <algorithm>
 #include <charconv>
@@ -47,6 +47,20 @@ QString quoted(const QString& field) {
     if (!needsQuotes)
         return field;
     return u'"' + QString(field).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// The stored form of a date-time, "yyyy-MM-dd HH:mm:ss", checked by its
+// parts: a QDateTime would look up the time zone for each of a million rows.
+bool isStoredDateTime(const QString& value) {
+    if (value.size() != 19 || value.at(4) != u'-' || value.at(7) != u'-' || value.at(10) != u' ' ||
+        value.at(13) != u':' || value.at(16) != u':')
+        return false;
+    const auto number = [&value](qsizetype from, qsizetype length) {
+        const QString part = value.mid(from, length);
+        return isDigits(part) ? part.toInt() : -1;
+    };
+    return QDate(number(0, 4), number(5, 2), number(8, 2)).isValid() &&
+           QTime(number(11, 2), number(14, 2), number(17, 2)).isValid();
 }
 
 bool isWholeNumber(const QVariant& value) {
@@ -119,8 +133,12 @@ QString figure(const QVariant& stored) {
 QString dateTime(const QVariant& stored) {
     if (stored.isNull())
         return {};
-    const QDateTime when = formats::fromStoredDateTime(stored.toString());
-    return when.isValid() ? when.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) : text(stored);
+    const QString value = stored.toString();
+    if (!isStoredDateTime(value))
+        return text(value);
+    QString iso = value;
+    iso[10] = u'T';
+    return iso;
 }
 
 QString record(const QStringList& fields) {
