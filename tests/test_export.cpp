@@ -186,10 +186,10 @@ private slots:
         QTest::newRow("date-time")
             << "date" << QVariant("2026-12-01 10:00:00") << "2026-12-01T10:00:00";
         QTest::newRow("not a date") << "date" << QVariant("yesterday") << "yesterday";
-        QTest::newRow("no such day") << "date" << QVariant("2026-02-29 10:00:00")
-                                     << "2026-02-29 10:00:00";
-        QTest::newRow("no such hour") << "date" << QVariant("2026-12-01 24:00:00")
-                                      << "2026-12-01 24:00:00";
+        QTest::newRow("no such day")
+            << "date" << QVariant("2026-02-29 10:00:00") << "2026-02-29 10:00:00";
+        QTest::newRow("no such hour")
+            << "date" << QVariant("2026-12-01 24:00:00") << "2026-12-01 24:00:00";
         QTest::newRow("Null date") << "date" << QVariant() << "";
     }
     void csvFieldsKeepTheValuesTheyHold() {
