@@ -188,6 +188,8 @@ private slots:
         QTest::newRow("not a date") << "date" << QVariant("yesterday") << "yesterday";
         QTest::newRow("no such day")
             << "date" << QVariant("2026-02-29 10:00:00") << "2026-02-29 10:00:00";
+        QTest::newRow("letters for the year")
+            << "date" << QVariant("abcd-12-01 10:00:00") << "abcd-12-01 10:00:00";
         QTest::newRow("no such hour")
             << "date" << QVariant("2026-12-01 24:00:00") << "2026-12-01 24:00:00";
         QTest::newRow("Null date") << "date" << QVariant() << "";

@@ -52,12 +52,16 @@ QString quoted(const QString& field) {
 // The stored form of a date-time, "yyyy-MM-dd HH:mm:ss", checked by its
 // parts: a QDateTime would look up the time zone for each of a million rows.
 bool isStoredDateTime(const QString& value) {
-    if (value.size() != 19 || value.at(4) != u'-' || value.at(7) != u'-' || value.at(10) != u' ' ||
-        value.at(13) != u':' || value.at(16) != u':')
+    static const QString kPattern = QStringLiteral("0000-00-00 00:00:00");
+    if (value.size() != kPattern.size())
         return false;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (kPattern.at(i) == u'0' ? !(c >= u'0' && c <= u'9') : c != kPattern.at(i))
+            return false;
+    }
     const auto number = [&value](qsizetype from, qsizetype length) {
-        const QString part = value.mid(from, length);
-        return isDigits(part) ? part.toInt() : -1;
+        return value.mid(from, length).toInt();
     };
     return QDate(number(0, 4), number(5, 2), number(8, 2)).isValid() &&
            QTime(number(11, 2), number(14, 2), number(17, 2)).isValid();
