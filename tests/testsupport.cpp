@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -20,6 +21,9 @@ namespace quillory::test {
 
 namespace {
 QString describe(const ShownBox& box) {
+    if (box.saving)
+        return QStringLiteral("save dialog \"%1\" offering \"%2\" titled \"%3\"")
+            .arg(box.text, box.suggested, box.title);
     const QString kind = box.isFileDialog ? QStringLiteral("file dialog")
                          : box.isInput    ? QStringLiteral("input box")
                                           : QStringLiteral("message box");
@@ -38,7 +42,7 @@ ScriptedPrompt::~ScriptedPrompt() {
 void ScriptedPrompt::expectMessage(const QString& text, const QString& title, Answer answer,
                                    Buttons buttons, Icon icon) {
     Expected e;
-    e.box = {false, false, text, title, buttons, icon, false};
+    e.box = {false, false, text, title, buttons, icon, false, false, {}};
     e.answer = answer;
     m_expected.enqueue(e);
 }
@@ -54,7 +58,7 @@ void ScriptedPrompt::expectMessageTitled(const QString& title, Answer answer) {
 void ScriptedPrompt::expectInput(const QString& prompt, const QString& title,
                                  std::optional<QString> answer, bool masked) {
     Expected e;
-    e.box = {true, false, prompt, title, Buttons::OkCancel, Icon::None, masked};
+    e.box = {true, false, prompt, title, Buttons::OkCancel, Icon::None, masked, false, {}};
     e.inputAnswer = std::move(answer);
     m_expected.enqueue(e);
 }
@@ -62,7 +66,15 @@ void ScriptedPrompt::expectInput(const QString& prompt, const QString& title,
 void ScriptedPrompt::expectOpenFile(const QString& title, const QString& filters,
                                     std::optional<QString> answer) {
     Expected e;
-    e.box = {false, true, filters, title, Buttons::OkCancel, Icon::None, false};
+    e.box = {false, true, filters, title, Buttons::OkCancel, Icon::None, false, false, {}};
+    e.inputAnswer = std::move(answer);
+    m_expected.enqueue(e);
+}
+
+void ScriptedPrompt::expectSaveFile(const QString& title, const QString& filters,
+                                    const QString& suggested, std::optional<QString> answer) {
+    Expected e;
+    e.box = {false, true, filters, title, Buttons::OkCancel, Icon::None, false, true, suggested};
     e.inputAnswer = std::move(answer);
     m_expected.enqueue(e);
 }
@@ -89,7 +101,7 @@ void ScriptedPrompt::clear() {
 
 Prompt::Answer ScriptedPrompt::message(const QString& text, Buttons buttons, Icon icon,
                                        const QString& title) {
-    const ShownBox box{false, false, text, title, buttons, icon, false};
+    const ShownBox box{false, false, text, title, buttons, icon, false, false, {}};
     m_shown.append(box);
     if (m_expected.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
@@ -117,7 +129,8 @@ Prompt::Answer ScriptedPrompt::message(const QString& text, Buttons buttons, Ico
 
 std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QString& title,
                                              const QString&, bool masked) {
-    const ShownBox box{true, false, prompt, title, Buttons::OkCancel, Icon::None, masked};
+    const ShownBox box{true,       false,  prompt, title, Buttons::OkCancel,
+                       Icon::None, masked, false,  {}};
     m_shown.append(box);
     if (m_expected.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
@@ -135,14 +148,43 @@ std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QStrin
 }
 
 std::optional<QString> ScriptedPrompt::openFile(const QString& title, const QString& filters) {
-    const ShownBox box{false, true, filters, title, Buttons::OkCancel, Icon::None, false};
+    const ShownBox box{false,      true,  filters, title, Buttons::OkCancel,
+                       Icon::None, false, false,   {}};
     m_shown.append(box);
     if (m_expected.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
         return std::nullopt;
     }
     const Expected e = m_expected.dequeue();
-    if (!e.box.isFileDialog || e.box.text != filters || e.box.title != title)
+    if (!e.box.isFileDialog || e.box.saving || e.box.text != filters || e.box.title != title)
+        QTest::qFail(
+            qPrintable(
+                QStringLiteral("Expected %1 but got %2").arg(describe(e.box), describe(box))),
+            __FILE__, __LINE__);
+    return e.inputAnswer;
+}
+
+std::optional<QString> ScriptedPrompt::saveFile(const QString& title, const QString& filters,
+                                                const QString& suggested) {
+    const ShownBox box{false,
+                       true,
+                       filters,
+                       title,
+                       Buttons::OkCancel,
+                       Icon::None,
+                       false,
+                       true,
+                       QFileInfo(suggested).fileName()};
+    m_shown.append(box);
+    if (m_expected.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    const Expected e = m_expected.dequeue();
+    if (e.whileShown)
+        e.whileShown();
+    if (!e.box.saving || e.box.text != filters || e.box.title != title ||
+        e.box.suggested != box.suggested)
         QTest::qFail(
             qPrintable(
                 QStringLiteral("Expected %1 but got %2").arg(describe(e.box), describe(box))),
