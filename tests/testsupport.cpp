@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace quillory::test {
 
@@ -267,7 +268,11 @@ QStringList useLocksOn(const QString& databasePath) {
     struct stat info = {};
     if (::stat(QFile::encodeName(databasePath).constData(), &info) != 0)
         return {};
-    const QByteArray inode = ':' + QByteArray::number(qulonglong(info.st_ino)) + ' ';
+    // The kernel names the file by its device, in hexadecimal, and its inode:
+    // the inode alone may be another file's on another device.
+    const QByteArray inode = QString::asprintf(" %02x:%02x:%llu ", major(info.st_dev),
+                                               minor(info.st_dev), qulonglong(info.st_ino))
+                                 .toLatin1();
     // A one-byte lock shows its first and its last byte.
     const QByteArray offset = QByteArray::number(signature::kUseLockOffset);
     const QByteArray range = ' ' + offset + ' ' + offset;

@@ -63,7 +63,7 @@ void frmMain::mnuOptionsData_Click() {
             dialog->setCancelButton(nullptr);
             dialog->setWindowModality(Qt::ApplicationModal);
             dialog->setMinimumDuration(0);
-            dialog->setRange(0, static_cast<int>(compaction::Step::Replace) + 1);
+            dialog->setRange(0, compaction::kStepCount);
         }
         dialog->setLabelText(compaction::stepText(*step));
         dialog->setValue(static_cast<int>(*step));

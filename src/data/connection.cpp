@@ -16,6 +16,8 @@ namespace quillory {
 namespace {
 
 // SQLite's primary result codes that the program tells apart.
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
 constexpr int kSqliteReadOnly = 8;
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteConstraint = 19;
@@ -33,6 +35,8 @@ Error errorFrom(const QSqlError& error) {
         number = errnum::ConstraintOrMultiStep;
     else if (code == kSqliteAuth)
         number = errnum::AuthenticationFailed;
+    else if (code == kSqliteBusy || code == kSqliteLocked)
+        number = errnum::DatabaseInUse;
     QString text = error.databaseText();
     if (text.isEmpty())
         text = error.text();
@@ -142,6 +146,8 @@ QSqlDatabase Connection::database() const {
 
 bool Connection::fail(const Error& error) {
     m_error = error;
+    if (m_error.isError() && m_error.location.isEmpty())
+        m_error.location = m_path;
     return false;
 }
 
@@ -152,16 +158,20 @@ bool Connection::failFrom(const QSqlError& error) {
 Error Connection::errorOf(const QSqlError& error) {
     const int code = primaryCode(error);
     Error result = errorFrom(error);
+    result.location = m_path;
     if (m_opening)
         return result;
     if (code == kSqliteCorrupt || code == kSqliteNotADatabase) {
         if (!m_damaged)
             noteDamage(result.description + QStringLiteral(" (") + m_path + u')');
-        return {errnum::DamageReported, result.description};
+        return {errnum::DamageReported, result.description, m_path};
     }
     // Refused by query_only, set when the damage was found.
-    if (m_damaged && code == kSqliteReadOnly)
-        return dataerror::notWrittenToDamagedFile();
+    if (m_damaged && code == kSqliteReadOnly) {
+        Error refused = dataerror::notWrittenToDamagedFile();
+        refused.location = m_path;
+        return refused;
+    }
     return result;
 }
 
@@ -193,7 +203,7 @@ void Connection::reportPendingDamage() {
     if (!m_damagePending)
         return;
     m_damagePending = false;
-    HandleError(errnum::DatabaseDamaged, m_damageDescription);
+    HandleError(Error{errnum::DatabaseDamaged, m_damageDescription, m_path});
 }
 
 bool Connection::execute(const QString& sql, const QVariantList& params, int* rowsAffected) {

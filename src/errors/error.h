@@ -7,10 +7,12 @@
 namespace quillory {
 
 // A failure as the error dispatcher sees it: a number from the table below
-// and a description. Zero means no failure.
+// and a description. Zero means no failure. `location` is the database the
+// failure concerns, where the box names it or its backup copy.
 struct Error {
     std::int64_t number = 0;
     QString description;
+    QString location = {};
 
     bool isError() const { return number != 0; }
     static Error none() { return {}; }
@@ -43,6 +45,8 @@ inline constexpr std::int64_t DatabaseDamaged = 3049;
 inline constexpr std::int64_t DamagedNotWritten = 3027;
 // Damage met again after it was reported: nothing more to say.
 inline constexpr std::int64_t DamageReported = 3343;
+// Another program held the database locked for longer than the program waits.
+inline constexpr std::int64_t DatabaseInUse = 3260;
 } // namespace errnum
 
 } // namespace quillory
