@@ -1,6 +1,7 @@
 // The invoice preview: the window, its logo, the copy for e-mail and the
 // printed document.
 #include "invoiceharness.h"
+#include "printqueue.h"
 #include "widgets/printing.h"
 
 #include <QClipboard>
@@ -9,13 +10,15 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QPrinter>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSemaphore>
 
 using namespace quillory;
 using test::pdfPages;
 using test::pdfText;
+using test::PrintQueues;
+using test::QueuedJob;
 using namespace quillory::test;
 
 namespace {
@@ -64,7 +67,7 @@ class PreviewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { printing::setPrinterFactory({}); }
+    void cleanup() { printing::setBeforeSubmit({}); }
 
     void thePreviewIsABorderlessCentredModalWindowWithItsButtonsInOrder() {
         MainWindowHarness h;
@@ -136,8 +139,7 @@ private slots:
         clickTab(h, 2);
         QVERIFY(h.clickEntry("lstInvoices", QStringLiteral("1")));
 
-        const QString pdf = h.program.file(QStringLiteral("invoice.pdf"));
-        printing::setPrinterFactory([pdf] { return printing::pdfPrinter(pdf); });
+        const PrintQueues queues;
         expectPrintConfirmation(h, Prompt::Ok);
         bool closed = false;
         openPreview(h, [&closed](QWidget* window) {
@@ -148,6 +150,10 @@ private slots:
         QVERIFY(closed);
         QVERIFY(h.prompt.verifyAllShown());
 
+        const QList<QueuedJob> jobs = queues.newJobs();
+        QCOMPARE(jobs.size(), 1);
+        QCOMPARE(jobs[0].title, QStringLiteral("Invoice 1"));
+        const QString pdf = PrintQueues::waitForPdf(jobs[0]);
         const QString text = pdfText(pdf);
         QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) read nothing");
         for (const QString& piece :
@@ -168,19 +174,47 @@ private slots:
         QVERIFY(readAll(pdf).contains("/Subtype /Image"));
     }
 
+    // Each row: the queue jobs go to, whether the user cancels the job on
+    // its progress, and what the box then says (nothing for a cancel). A
+    // cancelled confirmation comes first in every row.
+    void aCancelledOrFailedPrintKeepsThePreviewOpen_data() {
+        QTest::addColumn<QByteArray>("queue");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("refused") << QByteArray(PrintQueues::kRefusing) << false
+                                 << "Printer error: Destination \"quillory-reject\" is not "
+                                    "accepting jobs. (server-error-not-accepting-jobs)";
+        QTest::newRow("no such queue")
+            << QByteArray("quillory-gone") << false
+            << "Printer error: no default printer is set up: PRINTER environment variable names "
+               "default destination that does not exist. (client-error-not-found)";
+        QTest::newRow("cancelled on its progress")
+            << QByteArray(PrintQueues::kPdf) << true << QString();
+    }
     void aCancelledOrFailedPrintKeepsThePreviewOpen() {
+        QFETCH(QByteArray, queue);
+        QFETCH(bool, cancel);
+        QFETCH(QString, reason);
         MainWindowHarness h;
         addOptions(h);
         QVERIFY(startWithInvoice(h, 1, 1000000, 250000, 0));
-        const QString nowhere = h.program.file(QStringLiteral("no/such/folder/invoice.pdf"));
-        printing::setPrinterFactory([nowhere] { return printing::pdfPrinter(nowhere); });
+        const PrintQueues queues(queue.constData());
         expectPrintConfirmation(h, Prompt::Cancel);
         expectPrintConfirmation(h, Prompt::Ok);
-        h.prompt.expectMessage(QStringLiteral("The invoice could not be printed.  Please check "
-                                              "that a printer is set up and ready, then try "
-                                              "again."),
-                               QStringLiteral("Print"), Prompt::Ok, Prompt::Buttons::Ok,
-                               Prompt::Icon::Exclamation);
+        if (!reason.isEmpty())
+            h.prompt.expectMessage(QStringLiteral("The invoice could not be printed.  Please check "
+                                                  "that a printer is set up and ready, then try "
+                                                  "again.\r\n\r\n") +
+                                       reason,
+                                   QStringLiteral("Print"), Prompt::Ok, Prompt::Buttons::Ok,
+                                   Prompt::Icon::Exclamation);
+        QSemaphore cancelled;
+        if (cancel)
+            printing::setBeforeSubmit([&cancelled] { cancelled.acquire(); });
+        const WhenShown progress(QStringLiteral("dlgPrintProgress"), [&cancelled](QWidget* dialog) {
+            click(child<QPushButton>(dialog, "cmdCancelPrint"));
+            cancelled.release();
+        });
         openPreview(h, [](QWidget* window) {
             for (int attempt = 0; attempt < 2; ++attempt) {
                 click(child<QPushButton>(window, "cmdPrint"));
@@ -190,6 +224,8 @@ private slots:
             click(child<QPushButton>(window, "cmdCancel"));
         });
         QVERIFY(h.prompt.verifyAllShown());
+        QCOMPARE(progress.times(), cancel ? 1 : 0);
+        QCOMPARE(queues.newJobs().size(), 0);
     }
 
     // Each row: the stored logo path, and where the text then begins.

@@ -1,13 +1,11 @@
 // The printed reports as laid out: the layout engine's printer rules, and
 // what each report puts where on which page.
 #include "mainwindowharness.h"
-#include "reports/reportpainter.h"
+#include "printing/pdfcomposer.h"
+#include "printing/printfonts.h"
 #include "reports/reports.h"
-#include "widgets/printing.h"
 
-#include <QAction>
-#include <QFile>
-#include <QPrinter>
+#include <QRegularExpression>
 
 using namespace quillory;
 using namespace quillory::reports;
@@ -106,7 +104,6 @@ class ReportsTest : public QObject {
 
 private slots:
     void init() { test::pinEnglishUs(); }
-    void cleanup() { printing::setPrinterFactory({}); }
 
     // --- The printer rules -------------------------------------------------------
 
@@ -279,6 +276,48 @@ private slots:
         QVERIFY(near(find(doc, kPrintedOn)->y, find(doc, "Di")->y + 3 * FixedMeasure::lh(11)));
     }
 
+    // An invoice without a customer counts in the grand totals of the first
+    // report, and in no customer's line of either: not in that of customer
+    // 0, which a Null read as a number would name.
+    void anInvoiceWithoutACustomerCountsOnlyInTheGrandTotals_data() {
+        QTest::addColumn<bool>("totals");
+        QTest::addColumn<QList<QStringList>>("expected");
+        QTest::newRow("invoice totals")
+            << true
+            << QList<QStringList>{{"2.62:Invoice Totals"},
+                                  {"2.62:CONFIDENTIAL INFORMATION"},
+                                  {"0:First", "2:Last", "4:Owing", "5:Paid", "6:Balance"},
+                                  {"0:Zed", "2:Zero"},
+                                  {"0:Ann", "2:Smith", "4:$100.00", "5:$40.00", "6:$60.00"},
+                                  {"0:TOTAL DUE: $107.77"},
+                                  {"0:TOTAL PAID: $41.11"},
+                                  {"0:" + kPrintedOn}};
+        QTest::newRow("customer summary")
+            << false
+            << QList<QStringList>{{"2.62:Customer Summary List"},
+                                  {"2.62:CONFIDENTIAL INFORMATION"},
+                                  {"0:First", "2:Last", "4:Email", "6:Balance"},
+                                  {"0:Zed", "2:Zero", "4:z@example.com"},
+                                  {"0:Ann", "2:Smith", "4:a@example.com", "6:$60.00"},
+                                  {"0:" + kPrintedOn}};
+    }
+    void anInvoiceWithoutACustomerCountsOnlyInTheGrandTotals() {
+        QFETCH(bool, totals);
+        QFETCH(QList<QStringList>, expected);
+        Books b;
+        b.customer(0, "Zed", "Zero", "z@example.com");
+        b.customer(1, "Ann", "Smith");
+        b.invoice(1, 1, 1000000, 400000, 0);
+        b.sql("INSERT INTO tblinvoice (id,servicesid,customerid,amountdue,amountpaid,Status) "
+              "VALUES (2,0,NULL,77700,11100,0)");
+        FixedMeasure m;
+        PrintLayout layout(m, kPage);
+        const LayoutResult result =
+            totals ? layOutInvoiceTotals(b.cn, layout) : layOutCustomerSummary(b.cn, layout);
+        QCOMPARE(result.outcome, LayoutResult::Ready);
+        QCOMPARE(lines(layout.endDoc(), 0), expected);
+    }
+
     void moreCustomersThanAPageHoldsGoOnWithoutANewHeading() {
         Books b;
         for (int i = 1; i <= 60; ++i)
@@ -303,6 +342,48 @@ private slots:
             QVERIFY(!line.contains("0:First"));
         QCOMPARE(second.at(60 - onFirst - 1).first(), QStringLiteral("0:F60"));
         QCOMPARE(second.constLast(), QStringList{"0:" + kPrintedOn});
+    }
+
+    // A name prints in its own script, in the font the desktop has for it
+    // when the report's font lacks it, embedded as a subset; the file reads
+    // back as the name was written.
+    void namesInAnyScriptPrintAndReadBack_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("font"); // a font the file must embed
+        QTest::newRow("accents") << QStringLiteral("Zo\u00eb \u00c5ngstr\u00f6m-\u0141uk")
+                                 << "DejaVuSans";
+        QTest::newRow("Chinese") << QStringLiteral("\u674e\u5c0f\u9f99") << "WenQuanYi";
+        QTest::newRow("Korean") << QStringLiteral("\uae40\ubbfc\uc218") << "WenQuanYi";
+        QTest::newRow("Hebrew") << QStringLiteral("\u05d3\u05d5\u05d3 \u05db\u05d4\u05df")
+                                << "DejaVuSans";
+        QTest::newRow("Arabic") << QStringLiteral("\u0645\u062d\u0645\u062f \u0639\u0644\u064a")
+                                << "DejaVuSans";
+    }
+    void namesInAnyScriptPrintAndReadBack() {
+        QFETCH(QString, name);
+        QFETCH(QString, font);
+        Books b;
+        b.customer(1, "Ann", name, "ann@example.com");
+        b.invoice(1, 1, 1000000, 400000, 0);
+        printing::PrintFonts fonts;
+        const printing::PageSetup page;
+        PrintLayout layout(fonts, page.printable());
+        QCOMPARE(layOutCustomerSummary(b.cn, layout).outcome, LayoutResult::Ready);
+        PrintedDocument document = layout.endDoc(QStringLiteral("Customer Summary List"));
+        document.page = page;
+        const QString pdf = b.program.file("names.pdf");
+        QVERIFY(!printing::writePdf(document, fonts, pdf).isError());
+        // pdftotext marks right-to-left text with embedding controls.
+        const QString text =
+            test::pdfText(pdf).remove(QRegularExpression(QStringLiteral("[\\x{202a}-\\x{202e}]")));
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("Ann +") + name +
+                                                  QStringLiteral(" +ann@example.com +\\$60.00"))),
+                 qPrintable(text));
+        const QStringList embedded = test::pdfFonts(pdf);
+        QVERIFY2(!embedded.filter(font).isEmpty(), qPrintable(embedded.join(u'\n')));
+        for (const QString& line : embedded)
+            QVERIFY2(line.contains(QRegularExpression(QStringLiteral(" yes +yes +yes +\\d"))),
+                     qPrintable(line)); // embedded, as a subset, with a text map
     }
 
     void anEmptyCustomerTableGivesNothingToPrint() {

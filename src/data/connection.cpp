@@ -86,8 +86,17 @@ Connection::~Connection() {
 }
 
 bool Connection::open(const QString& path) {
+    return openFile(path, false);
+}
+
+bool Connection::openReadOnly(const Connection& main) {
+    return openFile(main.m_path, true);
+}
+
+bool Connection::openFile(const QString& path, bool readOnly) {
     close();
     clearError();
+    m_readOnly = readOnly;
     m_damaged = false;
     m_damagePending = false;
     m_path = path;
@@ -100,7 +109,7 @@ bool Connection::open(const QString& path) {
         // a second copy of the program wait for the other's write to finish.
         db.setDatabaseName(
             QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) +
-            QStringLiteral("?mode=rw"));
+            (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
             const Error error = errorFrom(db.lastError());
@@ -152,7 +161,7 @@ bool Connection::failFrom(const QSqlError& error) {
 Error Connection::errorOf(const QSqlError& error) {
     const int code = primaryCode(error);
     Error result = errorFrom(error);
-    if (m_opening)
+    if (m_opening || m_readOnly)
         return result;
     if (code == kSqliteCorrupt || code == kSqliteNotADatabase) {
         if (!m_damaged)

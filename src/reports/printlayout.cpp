@@ -12,10 +12,6 @@ namespace {
 constexpr double kEpsilon = 1e-9;
 } // namespace
 
-size_t qHash(const PrintFont& font, size_t seed) {
-    return ::qHashMulti(seed, font.family, font.pointSize, font.bold);
-}
-
 QFont toQFont(const PrintFont& font) {
     QFont qfont(font.family);
     qfont.setStyleHint(QFont::SansSerif);
@@ -192,7 +188,7 @@ void PrintLayout::killDoc() {
 PrintedDocument PrintLayout::endDoc(const QString& title) {
     PrintedDocument done = std::move(m_document);
     done.title = title;
-    while (!done.pages.isEmpty() && done.pages.constLast().runs.isEmpty())
+    while (!done.pages.isEmpty() && done.pages.constLast().isEmpty())
         done.pages.removeLast();
     m_document = {};
     killDoc();

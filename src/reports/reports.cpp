@@ -3,13 +3,11 @@
 #include "core/environment.h"
 #include "core/formats.h"
 #include "errors/prompt.h"
-#include "reports/reportpainter.h"
+#include "printing/printfonts.h"
 #include "reports/reportstore.h"
 #include "widgets/printing.h"
 
-#include <QCursor>
-#include <QGuiApplication>
-#include <QPrinter>
+#include <QApplication>
 
 #include <algorithm>
 
@@ -71,47 +69,49 @@ void showFailure(const Error& error) {
     showMessage(QString::number(error.number) + QStringLiteral("\r\n") + error.description);
 }
 
-// A busy cursor while a long list is laid out and printed.
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { done(); }
-    void done() {
-        if (m_busy)
-            QGuiApplication::restoreOverrideCursor();
-        m_busy = false;
-    }
+using LayOut = std::function<LayoutResult(Connection&, PrintLayout&)>;
 
-private:
-    bool m_busy = true;
-};
-
-// Prints one report: the layout is made in full before anything goes to the
-// printer, so that a failure on the way discards the whole job.
-void printReport(const QString& title, const std::function<LayoutResult(PrintLayout&)>& layOut) {
-    const std::unique_ptr<QPrinter> printer = printing::defaultPrinter();
-    if (const Error problem = printerProblem(*printer); problem.isError()) {
-        showFailure(problem);
+// Prints one report on a thread of its own, with a read-only connection of
+// its own: the layout is made in full before anything goes to the spooler,
+// so that a failure on the way discards the whole job; a refused job is a
+// failure too. Messages are shown once the job has ended.
+void printReport(Connection& main, const QString& title, const LayOut& layOut) {
+    LayoutResult laidOut;
+    printing::JobResult job;
+    printing::runJob(QApplication::activeWindow(), title, [&](printing::JobControl& control) {
+        const std::optional<printing::Destination> destination =
+            printing::spooler().destination(&laidOut.error);
+        if (!destination) {
+            laidOut.outcome = LayoutResult::Failed;
+            return;
+        }
+        Connection cn;
+        if (!cn.openReadOnly(main)) {
+            laidOut = failed(cn);
+            return;
+        }
+        printing::PrintFonts fonts;
+        PrintLayout layout(fonts, destination->page.printable());
+        layout.setCancelFlag(&control.cancelFlag());
+        laidOut = layOut(cn, layout);
+        if (laidOut.outcome != LayoutResult::Ready || control.cancelled()) {
+            layout.killDoc();
+            job.cancelled = control.cancelled();
+            return;
+        }
+        PrintedDocument document = layout.endDoc(title);
+        document.page = destination->page;
+        job = printing::composeAndSubmit(*destination, document, fonts, control);
+    });
+    if (job.cancelled)
         return;
-    }
-    BusyCursor busy;
-    const QtFontMeasure measure(printer.get());
-    PrintLayout layout(measure, printableInches(*printer));
-    const LayoutResult result = layOut(layout);
-    if (result.outcome != LayoutResult::Ready) {
-        layout.killDoc();
-        busy.done();
-        if (result.outcome == LayoutResult::NoCustomers)
-            showMessage(QStringLiteral("No customer records to summarize and print."),
-                        Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Data Error"));
-        else
-            showFailure(result.error);
-        return;
-    }
-    const Error error = printDocument(layout.endDoc(title), *printer);
-    busy.done();
-    if (error.isError())
-        showFailure(error);
+    if (laidOut.outcome == LayoutResult::NoCustomers)
+        showMessage(QStringLiteral("No customer records to summarize and print."),
+                    Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Data Error"));
+    else if (laidOut.outcome == LayoutResult::Failed)
+        showFailure(laidOut.error);
+    else if (job.error.isError())
+        showFailure(job.error);
 }
 
 } // namespace
@@ -158,6 +158,8 @@ LayoutResult layOutInvoiceTotals(Connection& cn, PrintLayout& layout) {
         cn,
         [&](const reportstore::CustomerLine& c) {
             any = true;
+            if (layout.cancelled())
+                return;
             cell(layout, 0, 2, c.fname);
             cell(layout, 2, 4, c.lname);
             amountCell(layout, 4, c.sums.due);
@@ -189,6 +191,8 @@ LayoutResult layOutCustomerSummary(Connection& cn, PrintLayout& layout) {
     bool any = false;
     const bool ok = reportstore::forEachCustomer(cn, [&](const reportstore::CustomerLine& c) {
         any = true;
+        if (layout.cancelled())
+            return;
         cell(layout, 0, 2, c.fname);
         cell(layout, 2, 4, c.lname);
         cell(layout, 4, 6, c.email1);
@@ -232,21 +236,19 @@ LayoutResult layOutCustomerOpenInvoices(Connection& cn, PrintLayout& layout, int
 }
 
 void PrintInvoiceTotalsReport(Database& db) {
-    printReport(QStringLiteral("Invoice Totals"),
-                [&db](PrintLayout& layout) { return layOutInvoiceTotals(db.cnMain, layout); });
+    printReport(db.cnMain, QStringLiteral("Invoice Totals"), layOutInvoiceTotals);
 }
 
 void PrintCustomerSummaryReport(Database& db) {
-    printReport(QStringLiteral("Customer Summary List"),
-                [&db](PrintLayout& layout) { return layOutCustomerSummary(db.cnMain, layout); });
+    printReport(db.cnMain, QStringLiteral("Customer Summary List"), layOutCustomerSummary);
 }
 
 void PrintCustomerOpenInvoicesReport(Database& db, std::optional<int> id) {
     if (!id)
         return;
-    printReport(QStringLiteral("Open Invoices for Customer ") + QString::number(*id),
-                [&db, id](PrintLayout& layout) {
-                    return layOutCustomerOpenInvoices(db.cnMain, layout, *id);
+    printReport(db.cnMain, QStringLiteral("Open Invoices for Customer ") + QString::number(*id),
+                [id](Connection& cn, PrintLayout& layout) {
+                    return layOutCustomerOpenInvoices(cn, layout, *id);
                 });
 }
 
