@@ -1,5 +1,6 @@
 // The invoice preview: the window, its logo, the copy for e-mail and the
 // printed document.
+#include "invoice/invoiceprint.h"
 #include "invoiceharness.h"
 #include "printqueue.h"
 #include "widgets/printing.h"
@@ -59,6 +60,33 @@ int openPreview(MainWindowHarness& h, const std::function<void(QWidget*)>& act) 
 void expectPrintConfirmation(MainWindowHarness& h, Prompt::Answer answer) {
     h.prompt.expectMessage(QStringLiteral("Send the print job now?"), QStringLiteral("Confirm"),
                            answer, Prompt::Buttons::OkCancel, Prompt::Icon::Information);
+}
+
+// Every character 0.1 inch wide, every line 0.2 inch high.
+class FixedMeasure : public printing::FontMeasure {
+public:
+    double lineHeight(const printing::PrintFont&) const override { return 0.2; }
+    double textWidth(const printing::PrintFont&, const QString& text) const override {
+        return 0.1 * static_cast<double>(text.size());
+    }
+};
+
+// Each page as its lines, each line as "x:text" per run.
+QList<QList<QStringList>> pagesOf(const printing::PrintedDocument& document) {
+    QList<QList<QStringList>> pages;
+    for (const printing::PrintedPage& page : document.pages) {
+        QList<QStringList> lines;
+        double y = -1;
+        for (const printing::TextRun& run : page.runs) {
+            if (lines.isEmpty() || run.y > y + 1e-9) {
+                lines.append(QStringList());
+                y = run.y;
+            }
+            lines.last().append(QString::number(run.x) + u':' + run.text);
+        }
+        pages.append(lines);
+    }
+    return pages;
 }
 
 } // namespace
@@ -226,6 +254,41 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
         QCOMPARE(progress.times(), cancel ? 1 : 0);
         QCOMPARE(queues.newJobs().size(), 0);
+    }
+
+    // The document on paper: tab stops every half inch, lines wrapped at a
+    // word or, for a word wider than the page, anywhere, and never cut
+    // between two pages. Each row: the text, and what each page holds.
+    void theDocumentIsLaidOutForPaper_data() {
+        using Pages = QList<QList<QStringList>>;
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Pages>("expected");
+        QTest::newRow("tab stops every half inch") << "ab\tc\t\td\r\n"
+                                                   << Pages{{{"0:ab", "0.5:c", "1.5:d"}}};
+        QTest::newRow("a tab from a stop goes to the next") << "abcde\tx\r\n"
+                                                            << Pages{{{"0:abcde", "1:x"}}};
+        QTest::newRow("text after a tab at the edge starts a line")
+            << "aaaaaaaaaaaaaaaaaaa\tx\r\n"
+            << Pages{{{"0:aaaaaaaaaaaaaaaaaaa"}, {"0:x"}}};
+        QTest::newRow("words wrap at the edge") << "aaaaaaaa bbbbbbbb cccc\r\n"
+                                                << Pages{{{"0:aaaaaaaa bbbbbbbb "}, {"0:cccc"}}};
+        QTest::newRow("a word wider than the page breaks anywhere")
+            << "abcdefghijklmnopqrstuv\r\n"
+            << Pages{{{"0:abcdefghijklmnopqrst"}, {"0:uv"}}};
+        QTest::newRow("two lines a page, blank lines included")
+            << "one\r\ntwo\r\n\r\nfour\r\nfive\r\n"
+            << Pages{{{"0:one"}, {"0:two"}}, {{"0:four"}}, {{"0:five"}}};
+    }
+    void theDocumentIsLaidOutForPaper() {
+        QFETCH(QString, text);
+        QFETCH(QList<QList<QStringList>>, expected);
+        FixedMeasure measure;
+        printing::PageSetup page;
+        page.paper = QSizeF(2.5, 0.95); // 2 inches by 0.45: two lines a page
+        const printing::PrintedDocument document =
+            invoiceprint::layOutInvoice(measure, page, QImage(), text, QStringLiteral("Invoice 7"));
+        QCOMPARE(document.title, QStringLiteral("Invoice 7"));
+        QCOMPARE(pagesOf(document), expected);
     }
 
     // Each row: the stored logo path, and where the text then begins.

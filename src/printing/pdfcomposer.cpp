@@ -8,6 +8,10 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace quillory::printing {
@@ -179,9 +183,9 @@ void PdfComposer::addPage(const PrintedPage& page, const QVector<PrintFont>& fon
         if (PrintFonts::isSimple(font, run.text)) {
             std::vector<cairo_glyph_t>& glyphs = d->batch(font.face, font.pointSize).glyphs;
             for (const QChar c : run.text) {
-                const char16_t u = c.unicode();
-                glyphs.push_back({font.latinGlyph[u], x, y});
-                x += font.latinAdvance[u];
+                const int i = PrintFonts::simpleIndex(c.unicode());
+                glyphs.push_back({font.simpleGlyph[i], x, y});
+                x += font.simpleAdvance[i];
             }
             continue;
         }
@@ -210,6 +214,100 @@ Error PdfComposer::finish() {
         return printerError(QStringLiteral("the PDF could not be made (%1).")
                                 .arg(QString::fromUtf8(cairo_status_to_string(status))));
     return Error::none();
+}
+
+// --- PdfComposerThread -----------------------------------------------------------
+
+struct PdfComposerThread::Private {
+    struct Item {
+        PrintedPage page;
+        QVector<PrintFont> fonts;
+    };
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<Item> queue;
+    bool noMore = false;
+    bool abandoned = false;
+    const std::atomic_bool* cancelled = nullptr;
+    QByteArray pdf;
+    Error error;
+    std::thread thread;
+
+    bool stopping() const { return abandoned || (cancelled && cancelled->load()); }
+
+    void run(PageSetup page, QString title) {
+        PrintFonts fonts;
+        PdfComposer composer(fonts, page, title, [this](const char* data, size_t length) {
+            pdf.append(data, static_cast<qsizetype>(length));
+            return true;
+        });
+        std::deque<Item> taken;
+        while (true) {
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [this] { return !queue.empty() || noMore || abandoned; });
+                if (stopping())
+                    return;
+                taken.swap(queue);
+                if (taken.empty() && noMore)
+                    break;
+            }
+            for (Item& item : taken) {
+                if (stopping())
+                    return;
+                composer.addPage(item.page, item.fonts);
+            }
+            taken.clear();
+        }
+        error = composer.finish();
+    }
+};
+
+PdfComposerThread::PdfComposerThread(const PageSetup& page, const QString& title,
+                                     const std::atomic_bool* cancelled)
+    : d(std::make_unique<Private>()) {
+    d->cancelled = cancelled;
+    d->thread = std::thread([this, page, title] { d->run(page, title); });
+}
+
+PdfComposerThread::~PdfComposerThread() {
+    if (d->thread.joinable())
+        abandon();
+}
+
+void PdfComposerThread::addPage(PrintedPage&& page, const QVector<PrintFont>& fonts) {
+    {
+        const std::lock_guard lock(d->mutex);
+        d->queue.push_back({std::move(page), fonts});
+    }
+    d->wake.notify_one();
+}
+
+QByteArray PdfComposerThread::finish(Error* error) {
+    {
+        const std::lock_guard lock(d->mutex);
+        d->noMore = true;
+    }
+    d->wake.notify_one();
+    d->thread.join();
+    if (d->stopping()) {
+        if (error)
+            *error = Error::none();
+        return {};
+    }
+    if (error)
+        *error = d->error;
+    return d->error.isError() ? QByteArray() : std::move(d->pdf);
+}
+
+void PdfComposerThread::abandon() {
+    {
+        const std::lock_guard lock(d->mutex);
+        d->abandoned = true;
+    }
+    d->wake.notify_one();
+    if (d->thread.joinable())
+        d->thread.join();
 }
 
 QByteArray composePdf(const PrintedDocument& document, PrintFonts& fonts, Error* error,

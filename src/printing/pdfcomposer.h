@@ -44,6 +44,30 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// A PdfComposer on a thread of its own, with fonts of its own: pages are
+// composed as they are handed in, while their layout goes on.
+class PdfComposerThread {
+public:
+    // When `cancelled` turns true, composing stops and finish() gives nothing.
+    PdfComposerThread(const PageSetup& page, const QString& title,
+                      const std::atomic_bool* cancelled = nullptr);
+    // Abandons what was not finished.
+    ~PdfComposerThread();
+    PdfComposerThread(const PdfComposerThread&) = delete;
+    PdfComposerThread& operator=(const PdfComposerThread&) = delete;
+
+    void addPage(PrintedPage&& page, const QVector<PrintFont>& fonts);
+    // No more pages: waits for the last and gives the file; empty, with
+    // `error` set when it could not be made, or when cancelled.
+    QByteArray finish(Error* error);
+    // Stops at once; nothing is given.
+    void abandon();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
 // The whole document as one PDF file in memory; empty, with `error` set,
 // when it could not be made. When `cancelled` turns true, composing stops
 // between two pages and gives nothing.

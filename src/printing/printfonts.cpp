@@ -31,6 +31,21 @@ bool joinsPrevious(char32_t c) {
     }
 }
 
+// Whether a character of the simple ranges is drawn as its own glyph, right
+// after the one before it. Control characters, joiners, marks of direction
+// and invisible operators take the shaped way, which knows what they do.
+bool standsAlone(char16_t c) {
+    if (c < 0x20 || (c >= 0x7f && c < 0xa0) || c == 0xad)
+        return false;
+    if (c >= 0x200b && c <= 0x200f) // zero-width space and joiners, direction marks
+        return false;
+    if (c >= 0x2028 && c <= 0x202e) // line and paragraph separators, embeddings
+        return false;
+    if (c >= 0x2060 && c <= 0x206f) // word joiner, invisible operators, isolates
+        return false;
+    return true;
+}
+
 } // namespace
 
 // --- Face ------------------------------------------------------------------------
@@ -166,16 +181,15 @@ const PrintFonts::Sized& PrintFonts::sized(const PrintFont& font) const {
             made->ascent = extents.ascender * made->scale;
             made->lineHeight =
                 (extents.ascender - extents.descender + extents.line_gap) * made->scale;
-            // Control characters stay out of the table: they take the shaped
-            // way, which shows what they are.
-            for (char16_t c = 0x20; c <= 0xff; ++c) {
-                if (c >= 0x7f && c < 0xa0)
+            for (char16_t c = 0; c < 0x20d0; ++c) {
+                const int i = simpleIndex(c);
+                if (i < 0 || !standsAlone(c))
                     continue;
                 hb_codepoint_t glyph = 0;
                 if (!hb_font_get_nominal_glyph(hb, c, &glyph))
                     continue;
-                made->latinGlyph[c] = glyph;
-                made->latinAdvance[c] =
+                made->simpleGlyph[i] = glyph;
+                made->simpleAdvance[i] =
                     static_cast<float>(hb_font_get_glyph_h_advance(hb, glyph) * made->scale);
             }
         } else {

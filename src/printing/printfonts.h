@@ -21,16 +21,27 @@ namespace quillory::printing {
 // lacks (Chinese, Japanese and Korean names, say), the room a text takes,
 // and the glyphs that draw it.
 //
-// A text of Latin-1 characters needs no shaping: its glyphs and widths come
-// from a table per font, side by side, as the desktop sets such text without
-// kerning. Any other text is shaped with HarfBuzz, face by face, with its
-// right-to-left parts in the order of the Unicode bidirectional algorithm
-// (ICU). Measuring and drawing go the same way, so a text fits on paper where
-// the layout found room for it.
+// A text of Latin letters, digits and common punctuation needs no shaping:
+// its glyphs and widths come from a table per font, side by side, as the
+// desktop sets such text without kerning. Any other text is shaped with HarfBuzz, face by face,
+// with its right-to-left parts in the order of the Unicode bidirectional algorithm (ICU). Measuring
+// and drawing go the same way, so a text fits on paper where the layout found room for it.
 //
 // One object serves one thread at a time.
 class PrintFonts : public FontMeasure {
 public:
+    // Latin (up to U+024F) and general punctuation with the currency signs
+    // (U+2000 to U+20CF) stand side by side without shaping; their place in
+    // the tables of a Sized font, or -1.
+    static constexpr int kSimpleCount = 0x250 + 0xd0;
+    static int simpleIndex(char16_t c) {
+        if (c < 0x250)
+            return c;
+        if (c >= 0x2000 && c < 0x20d0)
+            return 0x250 + (c - 0x2000);
+        return -1;
+    }
+
     // One font file: HarfBuzz's view of it for glyphs and widths, and the
     // face that cairo draws with, made when first drawn. Both number the
     // glyphs of the same file, the same way.
@@ -54,9 +65,10 @@ public:
         double scale = 0;      // points per font unit of `face`
         double ascent = 0;     // points, from the top of the line to the baseline
         double lineHeight = 0; // points
-        // Latin-1 straight from the face: glyph 0 means the face lacks it.
-        std::array<unsigned, 256> latinGlyph{};
-        std::array<float, 256> latinAdvance{}; // points
+        // The characters that need no shaping (see simpleIndex()), straight
+        // from the face: glyph 0 means the face lacks the character.
+        std::array<unsigned, kSimpleCount> simpleGlyph{};
+        std::array<float, kSimpleCount> simpleAdvance{}; // points
     };
 
     // Glyphs of one face along a line, in the order drawn (left to right),
@@ -89,8 +101,8 @@ public:
     // Whether every character of `text` comes straight from the table.
     static bool isSimple(const Sized& font, const QString& text) {
         for (const QChar c : text) {
-            const char16_t u = c.unicode();
-            if (u > 0xff || font.latinGlyph[u] == 0)
+            const int i = simpleIndex(c.unicode());
+            if (i < 0 || font.simpleGlyph[i] == 0)
                 return false;
         }
         return true;
@@ -99,7 +111,7 @@ public:
     static double simpleWidth(const Sized& font, const QString& text) {
         double sum = 0;
         for (const QChar c : text)
-            sum += font.latinAdvance[c.unicode()];
+            sum += font.simpleAdvance[simpleIndex(c.unicode())];
         return sum;
     }
 

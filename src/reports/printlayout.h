@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -81,7 +82,15 @@ public:
     // Prints CR LF as a complete line: the output moves down two lines.
     void printLineBreak();
 
-    // Discards everything printed so far (KillDoc).
+    // Hands each page over as soon as nothing more can land on it, so that
+    // it can be composed while the layout goes on; endDoc() then hands over
+    // the rest and keeps no pages. The pages' runs index `fonts`, which only
+    // grows.
+    using PageSink = std::function<void(PrintedPage&& page, const QVector<PrintFont>& fonts)>;
+    void setPageSink(PageSink sink) { m_sink = std::move(sink); }
+
+    // Discards everything printed so far (KillDoc); pages handed to the
+    // sink are the sink's to discard.
     void killDoc();
     // Hands over the job and starts a new, empty one (EndDoc). Pages that
     // received no text are not part of it.
@@ -89,6 +98,7 @@ public:
 
 private:
     void placeLine(const QString& text);
+    void handOver(int upTo);
     void nextLine();
     int fontIndex();
     double lineHeight();
@@ -106,6 +116,8 @@ private:
     std::optional<TextRun> m_stayedAfter;
     PrintedDocument m_document;
     const std::atomic_bool* m_cancelled = nullptr;
+    PageSink m_sink;
+    int m_handedOver = 0; // pages before this one went to the sink
 };
 
 } // namespace quillory::reports

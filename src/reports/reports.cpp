@@ -3,6 +3,7 @@
 #include "core/environment.h"
 #include "core/formats.h"
 #include "errors/prompt.h"
+#include "printing/pdfcomposer.h"
 #include "printing/printfonts.h"
 #include "reports/reportstore.h"
 #include "widgets/printing.h"
@@ -69,13 +70,11 @@ void showFailure(const Error& error) {
     showMessage(QString::number(error.number) + QStringLiteral("\r\n") + error.description);
 }
 
-using LayOut = std::function<LayoutResult(Connection&, PrintLayout&)>;
-
 // Prints one report on a thread of its own, with a read-only connection of
 // its own: the layout is made in full before anything goes to the spooler,
 // so that a failure on the way discards the whole job; a refused job is a
 // failure too. Messages are shown once the job has ended.
-void printReport(Connection& main, const QString& title, const LayOut& layOut) {
+void printReport(Connection& main, const QString& title, const ReportLayOut& layOut) {
     LayoutResult laidOut;
     printing::JobResult job;
     printing::runJob(QApplication::activeWindow(), title, [&](printing::JobControl& control) {
@@ -90,18 +89,27 @@ void printReport(Connection& main, const QString& title, const LayOut& layOut) {
             laidOut = failed(cn);
             return;
         }
+        // Pages are composed on a second thread as the layout finishes them.
+        printing::PdfComposerThread composer(destination->page, title, &control.cancelFlag());
         printing::PrintFonts fonts;
         PrintLayout layout(fonts, destination->page.printable());
         layout.setCancelFlag(&control.cancelFlag());
+        layout.setPageSink([&composer](PrintedPage&& page, const QVector<PrintFont>& pageFonts) {
+            composer.addPage(std::move(page), pageFonts);
+        });
         laidOut = layOut(cn, layout);
         if (laidOut.outcome != LayoutResult::Ready || control.cancelled()) {
+            composer.abandon();
             layout.killDoc();
             job.cancelled = control.cancelled();
             return;
         }
-        PrintedDocument document = layout.endDoc(title);
-        document.page = destination->page;
-        job = printing::composeAndSubmit(*destination, document, fonts, control);
+        layout.endDoc(title);
+        const QByteArray pdf = composer.finish(&job.error);
+        if (control.cancelled())
+            job.cancelled = true;
+        else if (!job.error.isError())
+            job = printing::submitJob(*destination, title, pdf, control);
     });
     if (job.cancelled)
         return;
@@ -233,6 +241,20 @@ LayoutResult layOutCustomerOpenInvoices(Connection& cn, PrintLayout& layout, int
     layout.printLineBreak();
     layout.print(printedOn());
     return {};
+}
+
+QByteArray composeReportPdf(Connection& cn, const ReportLayOut& layOut, const QString& title,
+                            LayoutResult* result, Error* error, const printing::PageSetup& page) {
+    printing::PrintFonts fonts;
+    PrintLayout layout(fonts, page.printable());
+    const LayoutResult laidOut = layOut(cn, layout);
+    if (result)
+        *result = laidOut;
+    if (laidOut.outcome != LayoutResult::Ready)
+        return {};
+    PrintedDocument document = layout.endDoc(title);
+    document.page = page;
+    return printing::composePdf(document, fonts, error);
 }
 
 void PrintInvoiceTotalsReport(Database& db) {

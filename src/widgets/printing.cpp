@@ -85,25 +85,35 @@ bool runJob(QWidget* parent, const QString& title, const std::function<void(JobC
     return !control.cancelled();
 }
 
-JobResult composeAndSubmit(const Destination& destination, const PrintedDocument& document,
-                           PrintFonts& fonts, const JobControl& control) {
+JobResult submitJob(const Destination& destination, const QString& title, const QByteArray& pdf,
+                    const JobControl& control) {
     JobResult result;
-    const QByteArray pdf = composePdf(document, fonts, &result.error, &control.cancelFlag());
     if (beforeSubmitHook())
         beforeSubmitHook()();
     if (control.cancelled()) {
         result.cancelled = true;
         return result;
     }
-    if (result.error.isError())
-        return result;
     Spooler& target = spooler();
-    result.jobId = target.submit(destination, document.title, pdf, &result.error);
+    result.jobId = target.submit(destination, title, pdf, &result.error);
     if (result.jobId > 0 && control.cancelled()) {
         target.withdraw(destination, result.jobId);
         result.cancelled = true;
     }
     return result;
+}
+
+JobResult composeAndSubmit(const Destination& destination, const PrintedDocument& document,
+                           PrintFonts& fonts, const JobControl& control) {
+    JobResult result;
+    const QByteArray pdf = composePdf(document, fonts, &result.error, &control.cancelFlag());
+    if (control.cancelled()) {
+        result.cancelled = true;
+        return result;
+    }
+    if (result.error.isError())
+        return result;
+    return submitJob(destination, document.title, pdf, control);
 }
 
 } // namespace quillory::printing

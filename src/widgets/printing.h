@@ -51,9 +51,14 @@ struct JobResult {
     bool printed() const { return jobId > 0 && !cancelled && !error.isError(); }
 };
 
-// Composes `document` into a PDF and hands it to the spooler as one job
-// titled as the document is; on a job's thread. A cancel before the hand-over
-// sends nothing; one during it takes the job back.
+// Hands a composed PDF to the spooler as one job titled `title`, on a job's
+// thread. A cancel before the hand-over sends nothing; one during it takes
+// the job back.
+JobResult submitJob(const Destination& destination, const QString& title, const QByteArray& pdf,
+                    const JobControl& control);
+
+// Composes `document` into a PDF and submits it as above, titled as the
+// document is.
 JobResult composeAndSubmit(const Destination& destination, const PrintedDocument& document,
                            PrintFonts& fonts, const JobControl& control);
 
