@@ -27,6 +27,28 @@ QString amount(const std::optional<Money>& value) {
     return value ? formats::currency(*value) : QString();
 }
 
+// The amounts of one report in the currency format, each value formatted
+// once: sums and balances repeat (a zero balance on many lines), and ICU
+// takes a microsecond an amount.
+class AmountTexts {
+public:
+    QString operator()(const std::optional<Money>& value) {
+        if (!value)
+            return {};
+        const auto found = m_texts.constFind(value->units());
+        if (found != m_texts.constEnd())
+            return *found;
+        const QString text = formats::currency(*value);
+        if (m_texts.size() < kMostKept)
+            m_texts.insert(value->units(), text);
+        return text;
+    }
+
+private:
+    static constexpr qsizetype kMostKept = 200000;
+    QHash<std::int64_t, QString> m_texts;
+};
+
 QString printedOn() {
     return QStringLiteral("Printed On: ") + formats::generalDate(environment::now());
 }
@@ -37,10 +59,10 @@ void cell(PrintLayout& layout, double x, double nextX, const QString& text) {
     layout.printStaying(fitted(layout, text, nextX - x - kColumnGap));
 }
 
-void amountCell(PrintLayout& layout, double x, const std::optional<Money>& value,
-                bool endLine = false) {
+void amountCell(PrintLayout& layout, AmountTexts& amounts, double x,
+                const std::optional<Money>& value, bool endLine = false) {
     layout.setCurrentX(x);
-    layout.print(amount(value), endLine);
+    layout.print(amounts(value), endLine);
 }
 
 // Steps 2 to 5 of both customer lists: the title, the notice and the headings.
@@ -161,6 +183,7 @@ LayoutResult layOutInvoiceTotals(Connection& cn, PrintLayout& layout) {
                          QStringLiteral("Paid"), QStringLiteral("Balance")},
                         {0, 2, 4, 5, 6});
     bool any = false;
+    AmountTexts amounts;
     reportstore::Sums totals;
     const bool ok = reportstore::forEachCustomer(
         cn,
@@ -170,9 +193,9 @@ LayoutResult layOutInvoiceTotals(Connection& cn, PrintLayout& layout) {
                 return;
             cell(layout, 0, 2, c.fname);
             cell(layout, 2, 4, c.lname);
-            amountCell(layout, 4, c.sums.due);
-            amountCell(layout, 5, c.sums.paid);
-            amountCell(layout, 6, c.sums.balance(), true);
+            amountCell(layout, amounts, 4, c.sums.due);
+            amountCell(layout, amounts, 5, c.sums.paid);
+            amountCell(layout, amounts, 6, c.sums.balance(), true);
         },
         &totals);
     if (!ok)
@@ -197,6 +220,7 @@ LayoutResult layOutCustomerSummary(Connection& cn, PrintLayout& layout) {
                          QStringLiteral("Balance")},
                         {0, 2, 4, 6});
     bool any = false;
+    AmountTexts amounts;
     const bool ok = reportstore::forEachCustomer(cn, [&](const reportstore::CustomerLine& c) {
         any = true;
         if (layout.cancelled())
@@ -204,7 +228,7 @@ LayoutResult layOutCustomerSummary(Connection& cn, PrintLayout& layout) {
         cell(layout, 0, 2, c.fname);
         cell(layout, 2, 4, c.lname);
         cell(layout, 4, 6, c.email1);
-        amountCell(layout, 6, c.sums.balance(), true);
+        amountCell(layout, amounts, 6, c.sums.balance(), true);
     });
     if (!ok)
         return failed(cn);
