@@ -1,6 +1,8 @@
 // The printed reports as laid out: the layout engine's printer rules, and
 // what each report puts where on which page.
+#include "core/formats.h"
 #include "mainwindowharness.h"
+#include "printing/pdfcomposer.h"
 #include "reports/reports.h"
 
 #include <QRegularExpression>
@@ -384,6 +386,104 @@ private slots:
         for (const QString& line : embedded)
             QVERIFY2(line.contains(QRegularExpression(QStringLiteral(" yes +yes +yes +\\d"))),
                      qPrintable(line)); // embedded, as a subset, with a text map
+    }
+
+    // Pages handed over as soon as they are finished, to be composed while
+    // the layout goes on, are the pages of the whole job: none lost, none
+    // twice, a page of blank lines between two others kept, blank lines at
+    // the end making no page. Each row: what is printed, a line each, "" a
+    // blank line; a page holds three lines.
+    void pagesHandedOverAsTheyAreFinishedAreTheWholeJob_data() {
+        QTest::addColumn<QStringList>("printed");
+        QTest::newRow("one page") << QStringList{"a", "b"};
+        QTest::newRow("three pages") << QStringList{"a", "b", "c", "d", "e", "f", "g"};
+        QTest::newRow("a blank page between") << QStringList{"a", "b", "c", "", "", "", "d"};
+        QTest::newRow("blank lines at the end") << QStringList{"a", "b", "c", "d", "", "", "", ""};
+    }
+    void pagesHandedOverAsTheyAreFinishedAreTheWholeJob() {
+        QFETCH(QStringList, printed);
+        FixedMeasure m;
+        const QSizeF threeLines(8, 3.5 * FixedMeasure::lh(12));
+        const auto print = [&printed](PrintLayout& layout) {
+            layout.setFontSize(12);
+            for (const QString& line : printed)
+                layout.print(line);
+        };
+        PrintLayout whole(m, threeLines);
+        print(whole);
+        const PrintedDocument expected = whole.endDoc();
+
+        PrintLayout handing(m, threeLines);
+        PrintedDocument handed;
+        handing.setPageSink([&handed](PrintedPage&& page, const QVector<PrintFont>& fonts) {
+            handed.pages.append(std::move(page));
+            handed.fonts = fonts;
+        });
+        print(handing);
+        QVERIFY(handing.endDoc().pages.isEmpty());
+        QCOMPARE(handed.pages.size(), expected.pages.size());
+        for (int page = 0; page < expected.pages.size(); ++page)
+            QCOMPARE(lines(handed, page), lines(expected, page));
+        QCOMPARE(handed.fonts, expected.fonts);
+    }
+
+    // The composer of the second thread gives the pages in order once
+    // finished, and nothing when cancelled or abandoned on the way.
+    void composingOnASecondThread_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("finished") << "finished";
+        QTest::newRow("cancelled") << "cancelled";
+        QTest::newRow("abandoned") << "abandoned";
+    }
+    void composingOnASecondThread() {
+        QFETCH(QString, ending);
+        std::atomic_bool cancelled{false};
+        printing::PdfComposerThread composer(printing::PageSetup{}, QStringLiteral("Pages"),
+                                             &cancelled);
+        const QVector<PrintFont> fonts{PrintFont{QStringLiteral("Sans Serif"), 11, false}};
+        for (int i = 1; i <= 3; ++i) {
+            PrintedPage page;
+            page.runs.append(TextRun{1, 1, QStringLiteral("page %1").arg(i), 0});
+            composer.addPage(std::move(page), fonts);
+            if (i == 2 && ending == "cancelled")
+                cancelled = true;
+            if (i == 2 && ending == "abandoned")
+                composer.abandon();
+        }
+        Error error;
+        const QByteArray pdf = composer.finish(&error);
+        QVERIFY(!error.isError());
+        if (ending != "finished") {
+            QVERIFY(pdf.isEmpty());
+            return;
+        }
+        TempProgram program(false);
+        const QString path = program.file(QStringLiteral("pages.pdf"));
+        QVERIFY(test::writeAll(path, pdf));
+        QCOMPARE(test::pdfPages(path), 3);
+        const QStringList pages = test::pdfText(path).split(u'\f');
+        for (int i = 1; i <= 3; ++i)
+            QCOMPARE(pages.at(i - 1).trimmed(), QStringLiteral("page %1").arg(i));
+    }
+
+    // The paper when the queue does not tell its own: Letter where the
+    // formats' locale uses it, A4 elsewhere.
+    void thePaperFollowsTheLocale_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QSizeF>("paper");
+        QTest::newRow("United States") << "en_US" << QSizeF(8.5, 11);
+        QTest::newRow("Canada, in French") << "fr_CA" << QSizeF(8.5, 11);
+        QTest::newRow("France") << "fr_FR" << QSizeF(8.27, 11.69);
+        QTest::newRow("United Kingdom") << "en_GB" << QSizeF(8.27, 11.69);
+    }
+    void thePaperFollowsTheLocale() {
+        QFETCH(QString, locale);
+        QFETCH(QSizeF, paper);
+        formats::setLocaleName(locale);
+        const printing::PageSetup page = printing::localePageSetup();
+        test::pinEnglishUs();
+        QCOMPARE(page.paper, paper);
+        QCOMPARE(page.printable(), QSizeF(paper.width() - 0.5, paper.height() - 0.5));
     }
 
     void anEmptyCustomerTableGivesNothingToPrint() {

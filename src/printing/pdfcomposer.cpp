@@ -289,7 +289,8 @@ QByteArray PdfComposerThread::finish(Error* error) {
         d->noMore = true;
     }
     d->wake.notify_one();
-    d->thread.join();
+    if (d->thread.joinable())
+        d->thread.join();
     if (d->stopping()) {
         if (error)
             *error = Error::none();
