@@ -209,9 +209,10 @@ private slots:
         QTest::addColumn<QByteArray>("queue");
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("refused") << QByteArray(PrintQueues::kRefusing) << false
-                                 << "Printer error: Destination \"quillory-reject\" is not "
-                                    "accepting jobs. (server-error-not-accepting-jobs)";
+        QTest::newRow("refused")
+            << QByteArray(PrintQueues::kRefusing) << false
+            << "Printer error: Destination \"quillory-reject\" is not "
+               "accepting jobs. Paused for a paper jam. (server-error-not-accepting-jobs)";
         QTest::newRow("no such queue")
             << QByteArray("quillory-gone") << false
             << "Printer error: no default printer is set up: PRINTER environment variable names "

@@ -120,7 +120,7 @@ private slots:
              PrintQueues::kRefusing,
              {},
              QStringLiteral("Destination \"quillory-reject\" is not accepting jobs. "
-                            "(server-error-not-accepting-jobs)")},
+                            "Paused for a paper jam. (server-error-not-accepting-jobs)")},
             {"no such queue",
              "quillory-gone",
              {},

@@ -19,12 +19,39 @@ constexpr int kConnectTimeoutMs = 5000;
 // CUPS gives sizes in hundredths of a millimetre.
 constexpr double kCupsUnitsPerInch = 2540.0;
 
-// The spooler's own words for its last failure, with the status's name.
-Error spoolerError(const QString& what) {
+// What the queue's keeper wrote about its state ("Paused for a paper jam"),
+// if anything.
+QString stateMessage(const QByteArray& queue) {
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", ippPort(),
+                     "/printers/%s", queue.constData());
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-state-message");
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    QString message;
+    if (ipp_attribute_t* found = ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT))
+        message = QString::fromUtf8(ippGetString(found, 0, nullptr)).trimmed();
+    ippDelete(response);
+    return message;
+}
+
+// The spooler's own words for its last failure, with the status's name, and
+// for a queue that refuses jobs what its keeper wrote about it.
+Error spoolerError(const QString& what, const QByteArray& queue = {}) {
     const ipp_status_t status = cupsLastError();
     const QString reason = QString::fromUtf8(cupsLastErrorString());
     const QString name = QString::fromUtf8(ippErrorString(status));
     QString text = what + reason;
+    if (status == IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS && !queue.isEmpty()) {
+        QString message = stateMessage(queue);
+        if (!message.isEmpty()) {
+            if (!message.endsWith(u'.'))
+                message += u'.';
+            text += u' ' + message;
+        }
+    }
     if (!name.isEmpty() && reason != name)
         text += QStringLiteral(" (") + name + u')';
     return printerError(text);
@@ -103,7 +130,7 @@ int CupsSpooler::submit(const Destination& destination, const QString& title, co
         cupsCreateJob(CUPS_HTTP_DEFAULT, name.constData(), jobTitle.constData(), 0, nullptr);
     if (job <= 0) {
         if (error)
-            *error = spoolerError(QString());
+            *error = spoolerError(QString(), name);
         return 0;
     }
     bool sent = cupsStartDocument(CUPS_HTTP_DEFAULT, name.constData(), job, jobTitle.constData(),
