@@ -23,23 +23,32 @@ usage() {
 }
 [ $# -ge 2 ] || usage
 action=$1
-dir=$2
+dir=$(realpath -m -- "$2")
 shift 2
 
+# Stops the scheduler by the pid it recorded; fails when it does not end,
+# or when that pid is no longer this folder's scheduler (which is then left
+# alone).
 stop() {
     local pid
     [ -f "$dir/cupsd.pid" ] || return 0
     pid=$(cat "$dir/cupsd.pid")
     rm -f "$dir/cupsd.pid"
-    # Only the scheduler this script started: the pid must still be a cupsd
-    # that reads this folder's configuration.
-    if [ -r "/proc/$pid/cmdline" ] && tr '\0' ' ' <"/proc/$pid/cmdline" | grep -q "$dir/cupsd.conf"; then
-        kill "$pid"
-        for _ in $(seq 100); do
-            kill -0 "$pid" 2>/dev/null || return 0
-            sleep 0.1
-        done
-        kill -9 "$pid" 2>/dev/null || true
+    [ -r "/proc/$pid/cmdline" ] || return 0 # ended already
+    if ! tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qF -- "-c $dir/root/cupsd.conf "; then
+        echo "$0: pid $pid is not the scheduler of $dir; left alone" >&2
+        return 1
+    fi
+    kill "$pid"
+    for _ in $(seq 100); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    kill -9 "$pid" 2>/dev/null || true
+    sleep 0.2
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "$0: the scheduler $pid of $dir did not end" >&2
+        return 1
     fi
 }
 
@@ -47,7 +56,6 @@ start() {
     stop
     rm -rf "$dir"
     mkdir -p "$dir"/{root,spool/tmp,cache,state,log,out,serverbin/backend}
-    dir=$(cd "$dir" && pwd)
     local socket="$dir/cups.sock"
     if [ ${#socket} -ge 100 ]; then
         echo "$0: the socket path $socket is too long for a socket" >&2
