@@ -121,12 +121,18 @@ int main(int argc, char** argv) {
         count("list_entries", list->count(), "rows");
 
         Context context{options, db, window};
-        benchCustomers(context);
-        benchProjects(context, prompt);
-        benchInvoices(context);
-        benchReports(context);
-        benchExports(context);
-        benchCompaction(context);
+        if (options.runs("customers"))
+            benchCustomers(context);
+        if (options.runs("projects"))
+            benchProjects(context, prompt);
+        if (options.runs("invoices"))
+            benchInvoices(context);
+        if (options.runs("reports"))
+            benchReports(context);
+        if (options.runs("exports"))
+            benchExports(context);
+        if (options.runs("compaction"))
+            benchCompaction(context);
         failures += context.failures;
         figure("memory_after_load", mib(currentMemoryBytes()), "MiB");
 

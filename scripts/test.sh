@@ -6,6 +6,10 @@
 # (scripts/sanitize.sh), and runs each fuzz target over the same 200,000
 # inputs every time (scripts/fuzz.sh). This is what CI runs.
 #
+# The tests that print go to a private CUPS scheduler, which CTest itself
+# starts before them and stops by its pid after them
+# (scripts/cups-test-server.sh), in the normal and the sanitizer suite alike.
+#
 #   scripts/test.sh           all four
 #   scripts/test.sh --quick   only the normal build and suite
 #

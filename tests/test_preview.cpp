@@ -1,6 +1,8 @@
 // The invoice preview: the window, its logo, the copy for e-mail and the
 // printed document.
+#include "invoice/invoiceprint.h"
 #include "invoiceharness.h"
+#include "printqueue.h"
 #include "widgets/printing.h"
 
 #include <QClipboard>
@@ -9,13 +11,15 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QPrinter>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSemaphore>
 
 using namespace quillory;
 using test::pdfPages;
 using test::pdfText;
+using test::PrintQueues;
+using test::QueuedJob;
 using namespace quillory::test;
 
 namespace {
@@ -58,13 +62,40 @@ void expectPrintConfirmation(MainWindowHarness& h, Prompt::Answer answer) {
                            answer, Prompt::Buttons::OkCancel, Prompt::Icon::Information);
 }
 
+// Every character 0.1 inch wide, every line 0.2 inch high.
+class FixedMeasure : public printing::FontMeasure {
+public:
+    double lineHeight(const printing::PrintFont&) const override { return 0.2; }
+    double textWidth(const printing::PrintFont&, const QString& text) const override {
+        return 0.1 * static_cast<double>(text.size());
+    }
+};
+
+// Each page as its lines, each line as "x:text" per run.
+QList<QList<QStringList>> pagesOf(const printing::PrintedDocument& document) {
+    QList<QList<QStringList>> pages;
+    for (const printing::PrintedPage& page : document.pages) {
+        QList<QStringList> lines;
+        double y = -1;
+        for (const printing::TextRun& run : page.runs) {
+            if (lines.isEmpty() || run.y > y + 1e-9) {
+                lines.append(QStringList());
+                y = run.y;
+            }
+            lines.last().append(QString::number(run.x) + u':' + run.text);
+        }
+        pages.append(lines);
+    }
+    return pages;
+}
+
 } // namespace
 
 class PreviewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { printing::setPrinterFactory({}); }
+    void cleanup() { printing::setBeforeSubmit({}); }
 
     void thePreviewIsABorderlessCentredModalWindowWithItsButtonsInOrder() {
         MainWindowHarness h;
@@ -136,8 +167,7 @@ private slots:
         clickTab(h, 2);
         QVERIFY(h.clickEntry("lstInvoices", QStringLiteral("1")));
 
-        const QString pdf = h.program.file(QStringLiteral("invoice.pdf"));
-        printing::setPrinterFactory([pdf] { return printing::pdfPrinter(pdf); });
+        const PrintQueues queues;
         expectPrintConfirmation(h, Prompt::Ok);
         bool closed = false;
         openPreview(h, [&closed](QWidget* window) {
@@ -148,6 +178,10 @@ private slots:
         QVERIFY(closed);
         QVERIFY(h.prompt.verifyAllShown());
 
+        const QList<QueuedJob> jobs = queues.newJobs();
+        QCOMPARE(jobs.size(), 1);
+        QCOMPARE(jobs[0].title, QStringLiteral("Invoice 1"));
+        const QString pdf = PrintQueues::waitForPdf(jobs[0]);
         const QString text = pdfText(pdf);
         QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) read nothing");
         for (const QString& piece :
@@ -168,19 +202,48 @@ private slots:
         QVERIFY(readAll(pdf).contains("/Subtype /Image"));
     }
 
+    // Each row: the queue jobs go to, whether the user cancels the job on
+    // its progress, and what the box then says (nothing for a cancel). A
+    // cancelled confirmation comes first in every row.
+    void aCancelledOrFailedPrintKeepsThePreviewOpen_data() {
+        QTest::addColumn<QByteArray>("queue");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("refused")
+            << QByteArray(PrintQueues::kRefusing) << false
+            << "Printer error: Destination \"quillory-reject\" is not "
+               "accepting jobs. Paused for a paper jam. (server-error-not-accepting-jobs)";
+        QTest::newRow("no such queue")
+            << QByteArray("quillory-gone") << false
+            << "Printer error: no default printer is set up: PRINTER environment variable names "
+               "default destination that does not exist. (client-error-not-found)";
+        QTest::newRow("cancelled on its progress")
+            << QByteArray(PrintQueues::kPdf) << true << QString();
+    }
     void aCancelledOrFailedPrintKeepsThePreviewOpen() {
+        QFETCH(QByteArray, queue);
+        QFETCH(bool, cancel);
+        QFETCH(QString, reason);
         MainWindowHarness h;
         addOptions(h);
         QVERIFY(startWithInvoice(h, 1, 1000000, 250000, 0));
-        const QString nowhere = h.program.file(QStringLiteral("no/such/folder/invoice.pdf"));
-        printing::setPrinterFactory([nowhere] { return printing::pdfPrinter(nowhere); });
+        const PrintQueues queues(queue.constData());
         expectPrintConfirmation(h, Prompt::Cancel);
         expectPrintConfirmation(h, Prompt::Ok);
-        h.prompt.expectMessage(QStringLiteral("The invoice could not be printed.  Please check "
-                                              "that a printer is set up and ready, then try "
-                                              "again."),
-                               QStringLiteral("Print"), Prompt::Ok, Prompt::Buttons::Ok,
-                               Prompt::Icon::Exclamation);
+        if (!reason.isEmpty())
+            h.prompt.expectMessage(QStringLiteral("The invoice could not be printed.  Please check "
+                                                  "that a printer is set up and ready, then try "
+                                                  "again.\r\n\r\n") +
+                                       reason,
+                                   QStringLiteral("Print"), Prompt::Ok, Prompt::Buttons::Ok,
+                                   Prompt::Icon::Exclamation);
+        QSemaphore cancelled;
+        if (cancel)
+            printing::setBeforeSubmit([&cancelled] { cancelled.acquire(); });
+        const WhenShown progress(QStringLiteral("dlgPrintProgress"), [&cancelled](QWidget* dialog) {
+            click(child<QPushButton>(dialog, "cmdCancelPrint"));
+            cancelled.release();
+        });
         openPreview(h, [](QWidget* window) {
             for (int attempt = 0; attempt < 2; ++attempt) {
                 click(child<QPushButton>(window, "cmdPrint"));
@@ -190,6 +253,43 @@ private slots:
             click(child<QPushButton>(window, "cmdCancel"));
         });
         QVERIFY(h.prompt.verifyAllShown());
+        QCOMPARE(progress.times(), cancel ? 1 : 0);
+        QCOMPARE(queues.newJobs().size(), 0);
+    }
+
+    // The document on paper: tab stops every half inch, lines wrapped at a
+    // word or, for a word wider than the page, anywhere, and never cut
+    // between two pages. Each row: the text, and what each page holds.
+    void theDocumentIsLaidOutForPaper_data() {
+        using Pages = QList<QList<QStringList>>;
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Pages>("expected");
+        QTest::newRow("tab stops every half inch") << "ab\tc\t\td\r\n"
+                                                   << Pages{{{"0:ab", "0.5:c", "1.5:d"}}};
+        QTest::newRow("a tab from a stop goes to the next") << "abcde\tx\r\n"
+                                                            << Pages{{{"0:abcde", "1:x"}}};
+        QTest::newRow("text after a tab at the edge starts a line")
+            << "aaaaaaaaaaaaaaaaaaa\tx\r\n"
+            << Pages{{{"0:aaaaaaaaaaaaaaaaaaa"}, {"0:x"}}};
+        QTest::newRow("words wrap at the edge") << "aaaaaaaa bbbbbbbb cccc\r\n"
+                                                << Pages{{{"0:aaaaaaaa bbbbbbbb "}, {"0:cccc"}}};
+        QTest::newRow("a word wider than the page breaks anywhere")
+            << "abcdefghijklmnopqrstuv\r\n"
+            << Pages{{{"0:abcdefghijklmnopqrst"}, {"0:uv"}}};
+        QTest::newRow("two lines a page, blank lines included")
+            << "one\r\ntwo\r\n\r\nfour\r\nfive\r\n"
+            << Pages{{{"0:one"}, {"0:two"}}, {{"0:four"}}, {{"0:five"}}};
+    }
+    void theDocumentIsLaidOutForPaper() {
+        QFETCH(QString, text);
+        QFETCH(QList<QList<QStringList>>, expected);
+        FixedMeasure measure;
+        printing::PageSetup page;
+        page.paper = QSizeF(2.5, 0.95); // 2 inches by 0.45: two lines a page
+        const printing::PrintedDocument document =
+            invoiceprint::layOutInvoice(measure, page, QImage(), text, QStringLiteral("Invoice 7"));
+        QCOMPARE(document.title, QStringLiteral("Invoice 7"));
+        QCOMPARE(pagesOf(document), expected);
     }
 
     // Each row: the stored logo path, and where the text then begins.

@@ -327,9 +327,12 @@ private slots:
                                  *m_cn, {table}));
             bool found = false;
             for (; !indexes.eof(); indexes.moveNext()) {
+                // An index that leads with customerid (it may carry more
+                // columns, as the invoices' carries the amounts for sums).
                 Recordset columns;
-                QVERIFY(columns.open(QStringLiteral("SELECT name FROM pragma_index_info(?)"), *m_cn,
-                                     {indexes.field(0)}));
+                QVERIFY(columns.open(QStringLiteral("SELECT name FROM pragma_index_info(?) "
+                                                    "WHERE seqno=0"),
+                                     *m_cn, {indexes.field(0)}));
                 if (columns.recordCount() == 1 &&
                     columns.field(0).toString().compare(QStringLiteral("customerid"),
                                                         Qt::CaseInsensitive) == 0)

@@ -310,6 +310,11 @@ int pdfPages(const QString& path) {
     return at < 0 ? -1 : info.mid(at + 6).section(u'\n', 0, 0).trimmed().toInt();
 }
 
+QStringList pdfFonts(const QString& path) {
+    // pdffonts prints two lines of heading, then one line per font.
+    return runPoppler("pdffonts", {path}).split(u'\n', Qt::SkipEmptyParts).mid(2);
+}
+
 void pinEnglishUs() {
     formats::setLocaleName(QStringLiteral("en_US"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));

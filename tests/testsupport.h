@@ -133,6 +133,9 @@ QStringList useLocksOn(const QString& databasePath);
 // tools come with poppler-utils; a missing tool fails the test run.
 QString pdfText(const QString& path);
 int pdfPages(const QString& path);
+// The fonts of a PDF file, one line each as pdffonts lists them: name, type,
+// encoding, and "yes" or "no" for embedded, subset and text map.
+QStringList pdfFonts(const QString& path);
 
 // Pins the formats to US English.
 void pinEnglishUs();

@@ -90,8 +90,23 @@ Connection::~Connection() {
 }
 
 bool Connection::open(const QString& path) {
+    return openFile(path, false);
+}
+
+bool Connection::openReadOnly(const Connection& main) {
+    if (!openFile(main.m_path, true))
+        return false;
+    // Long reads go through memory mapped pages rather than a read call a
+    // page; a connection that never writes loses nothing by it.
+    execute(QStringLiteral("PRAGMA mmap_size=268435456"));
+    clearError();
+    return true;
+}
+
+bool Connection::openFile(const QString& path, bool readOnly) {
     close();
     clearError();
+    m_readOnly = readOnly;
     m_damaged = false;
     m_damagePending = false;
     m_path = path;
@@ -104,7 +119,7 @@ bool Connection::open(const QString& path) {
         // a second copy of the program wait for the other's write to finish.
         db.setDatabaseName(
             QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) +
-            QStringLiteral("?mode=rw"));
+            (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
             const Error error = errorFrom(db.lastError());
@@ -159,7 +174,7 @@ Error Connection::errorOf(const QSqlError& error) {
     const int code = primaryCode(error);
     Error result = errorFrom(error);
     result.location = m_path;
-    if (m_opening)
+    if (m_opening || m_readOnly)
         return result;
     if (code == kSqliteCorrupt || code == kSqliteNotADatabase) {
         if (!m_damaged)

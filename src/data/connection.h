@@ -36,6 +36,10 @@ public:
 
     // Opens an existing database file; a missing file is not created.
     bool open(const QString& path);
+    // Opens a second, read-only connection on the database `main` is open
+    // on, for reading on another thread: call it, use the connection and let
+    // it go on that thread. Damage met here is left for `main` to report.
+    bool openReadOnly(const Connection& main);
     void close();
     bool isOpen() const;
 
@@ -69,6 +73,7 @@ public:
 
 private:
     friend class Transaction;
+    bool openFile(const QString& path, bool readOnly);
     void noteDamage(const QString& description);
     void reportPendingDamage();
 
@@ -80,6 +85,7 @@ private:
     bool m_damaged = false;
     bool m_damagePending = false; // found inside a write transaction, not reported yet
     bool m_inTransaction = false;
+    bool m_readOnly = false;
 };
 
 // The errors the data layer reports of itself, as the program numbers them.

@@ -4,13 +4,12 @@
 #include "errors/error.h"
 
 #include <QByteArray>
-#include <QPageSize>
 #include <QString>
 
 // The PDF documents of the Export menu, one function per document. Each is
-// made whole in memory before anything is written anywhere, with the pages
-// the printer gets: the invoice as the preview prints it, the two customer
-// lists as the Reports menu prints them.
+// made whole in memory before anything is written anywhere, by the composer
+// that printing uses, on the locale's paper: the invoice as the preview prints
+// it, the two customer lists as the Reports menu prints them.
 namespace quillory::exportpdf {
 
 struct Result {
@@ -34,9 +33,5 @@ Result invoicePdf(const QString& title, const QString& logoPath, const QString& 
 // "Invoice Totals" and "Customer Summary List".
 Result invoiceTotalsPdf(Connection& cn);
 Result customerSummaryPdf(Connection& cn);
-
-// The paper of the PDF files: Letter where the locale measures in inches,
-// A4 everywhere else.
-QPageSize pageSize();
 
 } // namespace quillory::exportpdf

@@ -2,6 +2,7 @@
 
 #include "errors/prompt.h"
 #include "invoice/invoiceprint.h"
+#include "printing/printfonts.h"
 #include "ui_frmInvoice.h"
 #include "widgets/printing.h"
 
@@ -9,7 +10,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QPrinter>
 #include <QScreen>
 
 namespace quillory {
@@ -25,7 +25,10 @@ constexpr qreal kTabStopPixels = 48.0;
 frmInvoice::frmInvoice(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), ui(std::make_unique<Ui::frmInvoice>()) {
     ui->setupUi(this);
-    ui->rtfText->setFont(invoiceprint::documentFont());
+    const printing::PrintFont documentFont = invoiceprint::documentFont();
+    QFont font(documentFont.family);
+    font.setPointSizeF(documentFont.pointSize);
+    ui->rtfText->setFont(font);
     ui->rtfText->setTabStopDistance(kTabStopPixels);
     connect(ui->cmdPrint, &QPushButton::clicked, this, &frmInvoice::cmdPrint_Click);
     connect(ui->cmdCopyText, &QPushButton::clicked, this, &frmInvoice::cmdCopyText_Click);
@@ -106,11 +109,27 @@ void frmInvoice::cmdPrint_Click() {
                     Prompt::Icon::Information, QStringLiteral("Confirm")) != Prompt::Ok)
         return;
     // The document is printed whole, from its text, so the buttons never
-    // reach the paper.
-    const std::unique_ptr<QPrinter> printer = printing::defaultPrinter();
-    if (!printer || !invoiceprint::printDocument(*printer, m_logo, m_text, ui->rtfText->font())) {
+    // reach the paper. The window stays open unless the spooler took the job.
+    const QImage logo = m_logo;
+    const QString text = m_text;
+    const QString title = m_printTitle;
+    printing::JobResult job;
+    printing::runJob(this, title, [&](printing::JobControl& control) {
+        const std::optional<printing::Destination> destination =
+            printing::spooler().destination(&job.error);
+        if (!destination)
+            return;
+        printing::PrintFonts fonts;
+        const printing::PrintedDocument document =
+            invoiceprint::layOutInvoice(fonts, destination->page, logo, text, title);
+        job = printing::composeAndSubmit(*destination, document, fonts, control);
+    });
+    if (job.cancelled)
+        return;
+    if (!job.printed()) {
         showMessage(QStringLiteral("The invoice could not be printed.  Please check that a "
-                                   "printer is set up and ready, then try again."),
+                                   "printer is set up and ready, then try again.\r\n\r\n") +
+                        job.error.description,
                     Prompt::Buttons::Ok, Prompt::Icon::Exclamation, QStringLiteral("Print"));
         return;
     }

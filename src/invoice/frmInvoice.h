@@ -25,6 +25,8 @@ public:
     // be read as a picture leaves the logo's empty band.
     void fill(const QString& logoPath, const QString& text);
     const QString& documentText() const { return m_text; }
+    // The title of the print job, as the queue shows it ("Invoice 9").
+    void setPrintTitle(const QString& title) { m_printTitle = title; }
 
     void cmdCopyText_Click();
     void cmdPrint_Click();
@@ -40,6 +42,7 @@ private:
 
     std::unique_ptr<Ui::frmInvoice> ui;
     QString m_text;
+    QString m_printTitle = QStringLiteral("Invoice");
     QImage m_logo;
     bool m_loaded = false;
 };
