@@ -131,6 +131,12 @@ private slots:
             << row("4O", "20", "S", "x", "x", "x") << ok << hours << "txtpBillingHours";
         QTest::newRow("hours beyond single precision")
             << row("1e39", "20", "S", "x", "x", "x") << ok << hours << "txtpBillingHours";
+        // A total too large to hold is refused at the larger figure, as
+        // that figure's mistake, not as a program fault.
+        QTest::newRow("hours whose total overflows")
+            << row("99999999999999", "20", "S", "x", "x", "x") << ok << hours << "txtpBillingHours";
+        QTest::newRow("rate whose total overflows")
+            << row("40", "3.4e38", "S", "x", "x", "x") << ok << rate << "txtpRate";
         QTest::newRow("rate") << row("40", "$", "", "", "", "") << "" << rate << "txtpRate";
         QTest::newRow("summary") << row("40", "20", "", "", "", "") << "" << kMissing
                                  << "txtpSummary";
@@ -363,6 +369,64 @@ private slots:
                                             "tblservices"))
                      .toString(),
                  QStringLiteral("1.5"));
+    }
+
+    // While a project is entered or changed, the list and its filter cannot
+    // pick another one: what was typed stays, and Save writes the project the
+    // user meant. Afterwards both are as they were before.
+    void theListWaitsWhileAProjectIsEdited_data() {
+        QTest::addColumn<QString>("customer");
+        QTest::addColumn<bool>("edit"); // Edit on Roof rather than New
+        QTest::addColumn<bool>("listAfter");
+        QTest::newRow("New") << "Ames-1" << false << true;
+        QTest::newRow("Edit") << "Ames-1" << true << true;
+        QTest::newRow("New, for a customer without projects") << "Bell-2" << false << false;
+    }
+    void theListWaitsWhileAProjectIsEdited() {
+        QFETCH(QString, customer);
+        QFETCH(bool, edit);
+        QFETCH(bool, listAfter);
+        MainWindowHarness h;
+        ProjectSteps p{h};
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addCustomer(2, QStringLiteral("Bell"));
+        p.addProject(0, 1, QStringLiteral("Roof"), QStringLiteral("Active"), 1.5, 40);
+        p.addProject(1, 1, QStringLiteral("Porch"), QStringLiteral("Active"), 1.5, 40);
+        QVERIFY(h.start() && h.selectCustomer(customer));
+        p.showTab(1);
+        if (edit) {
+            QVERIFY(h.clickEntry("lstProjects", QStringLiteral("Roof\tActive")));
+            p.press("cmdpEdit");
+            p.type("txtpRate", QStringLiteral("99"));
+        } else {
+            p.press("cmdpNew");
+            p.fill(QStringLiteral("10"), QStringLiteral("20"), QStringLiteral("Deck"),
+                   QStringLiteral("Active"));
+        }
+        auto* list = h.get<QListWidget>("lstProjects");
+        QVERIFY(!list->isEnabled());
+        QVERIFY(!h.get<QWidget>("cboProjectFilter")->isEnabled());
+        // A click on another project, as a user would try.
+        if (const auto porch = list->findItems(QStringLiteral("Porch\tActive"), Qt::MatchExactly);
+            !porch.isEmpty())
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(porch.first()).center());
+        QCOMPARE(p.text("txtpSummary"), edit ? QStringLiteral("Roof") : QStringLiteral("Deck"));
+        if (edit)
+            p.expectFigures(QStringLiteral("1.5"), QStringLiteral("99"), QStringLiteral("$148.50"));
+        else
+            p.expectFigures(QStringLiteral("10"), QStringLiteral("20"), QStringLiteral("$200.00"));
+        p.expectStatus(QStringLiteral("Active"));
+        p.press("cmdpSave");
+        QVERIFY(h.prompt.verifyAllShown());
+        QCOMPARE(h.program
+                     .scalar(QStringLiteral("SELECT group_concat(summary||':'||billingrate,' ') "
+                                            "FROM (SELECT * FROM tblservices ORDER BY id)"))
+                     .toString(),
+                 edit ? QStringLiteral("Roof:99.0 Porch:40.0")
+                      : QStringLiteral("Roof:40.0 Porch:40.0 Deck:20.0"));
+        QCOMPARE(list->isEnabled(), listAfter);
+        QCOMPARE(h.get<QWidget>("cboProjectFilter")->isEnabled(), listAfter);
     }
 
     // Clicking the highlighted project after a Cancel shows it again; Edit

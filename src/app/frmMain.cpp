@@ -174,6 +174,10 @@ void frmMain::SetProjectEditMode(bool view) {
     ui->cmdpSave->setEnabled(!view);
     ui->cmdpGenInvoice->setEnabled(!view);
     ui->fraProject->setEnabled(!view);
+    // Picking another project while one is being entered would replace what
+    // was typed, and the Save would then land on the project picked. The
+    // frame's own state leaves the list's and the filter's as they were.
+    ui->fraProjects->setEnabled(view);
 }
 
 void frmMain::ClearAllTextBoxes() {
