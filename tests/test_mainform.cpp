@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 
 using namespace quillory;
@@ -154,10 +155,10 @@ private slots:
             for (const QLabel* label : form->findChildren<QLabel*>())
                 if (label->buddy())
                     captionOf.insert(label->buddy(), label);
+            // A caption's "&" marks its access key; "&&" shows as "&".
             const auto stripped = [](QString text) {
-                return text.replace(QStringLiteral("&&"), QStringLiteral("\x01"))
-                    .remove(u'&')
-                    .replace(u'\x01', u'&');
+                return text.replace(QRegularExpression(QStringLiteral("&(.)")),
+                                    QStringLiteral("\\1"));
             };
             for (QWidget* w : form->findChildren<QWidget*>()) {
                 const bool entry = qobject_cast<QLineEdit*>(w) ||
@@ -206,38 +207,25 @@ private slots:
     // Tab leaves a box of several lines for the next control, as it leaves
     // any other box, rather than typing a TAB into the text.
     void tabLeavesABoxOfSeveralLines_data() {
-        QTest::addColumn<int>("tab");
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("next");
-        QTest::newRow("Notes") << 0 << "txtCustContactNotes"
+        QTest::newRow("Notes") << "txtCustContactNotes"
                                << "txtCustMemo";
-        QTest::newRow("Account Memo") << 0 << "txtCustMemo"
+        QTest::newRow("Account Memo") << "txtCustMemo"
                                       << "cmdCustDelete";
-        QTest::newRow("Services Provided") << 1 << "txtpServices"
-                                           << "txtpDetails";
-        QTest::newRow("Details") << 1 << "txtpDetails"
-                                 << "txtpNotes";
-        QTest::newRow("project Notes") << 1 << "txtpNotes"
-                                       << "cboStatus";
-        QTest::newRow("Payment Dates") << 2 << "txtiPaymentDates"
-                                       << "txtiDue";
     }
     void tabLeavesABoxOfSeveralLines() {
-        QFETCH(int, tab);
         QFETCH(QString, box);
         QFETCH(QString, next);
         MainWindowHarness h;
-        QVERIFY(startWithInvoice(h, 1, 1000000, 0, 0));
-        if (tab != 2) {
-            clickTab(h, tab);
-            click(h.get<QPushButton>(tab == 0 ? "cmdCustNew" : "cmdpNew"));
-        }
+        QVERIFY(h.start());
+        h.get<QPushButton>("cmdCustNew")->click();
         auto* edit = h.get<QPlainTextEdit>(qPrintable(box));
-        edit->setFocus();
+        QTest::mouseClick(edit->viewport(), Qt::LeftButton);
         QTest::keyClicks(edit, QStringLiteral("ab"));
         QTest::keyClick(edit, Qt::Key_Tab);
         QCOMPARE(h.window->focusWidget(), h.get<QWidget>(qPrintable(next)));
-        QVERIFY(!edit->toPlainText().contains(u'\t'));
+        QCOMPARE(edit->toPlainText(), QStringLiteral("ab"));
     }
 };
 
