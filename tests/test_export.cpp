@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPrinter>
 #include <QSignalSpy>
 
 #include <csignal>

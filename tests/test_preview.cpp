@@ -1,11 +1,16 @@
 // The invoice preview: the window, its logo, the copy for e-mail and the
 // printed document.
+#include "invoice/frmInvoice.h"
 #include "invoice/invoiceprint.h"
+#include "invoice/logo.h"
 #include "invoiceharness.h"
 #include "printqueue.h"
+#include "widgets/clipboard.h"
 #include "widgets/printing.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
@@ -14,6 +19,9 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSemaphore>
+#include <QSignalSpy>
+
+#include <sys/stat.h>
 
 using namespace quillory;
 using test::pdfPages;
@@ -57,6 +65,14 @@ int openPreview(MainWindowHarness& h, const std::function<void(QWidget*)>& act) 
     return preview.times();
 }
 
+// Waits until the preview has read its logo, as a user sees it appear.
+void waitForLogo(QWidget* window) {
+    auto* preview = qobject_cast<frmInvoice*>(window);
+    QVERIFY(preview);
+    if (preview->logoPending())
+        QVERIFY(QSignalSpy(preview, &frmInvoice::logoSettled).wait());
+}
+
 void expectPrintConfirmation(MainWindowHarness& h, Prompt::Answer answer) {
     h.prompt.expectMessage(QStringLiteral("Send the print job now?"), QStringLiteral("Confirm"),
                            answer, Prompt::Buttons::OkCancel, Prompt::Icon::Information);
@@ -95,7 +111,10 @@ class PreviewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { printing::setBeforeSubmit({}); }
+    void cleanup() {
+        printing::setBeforeSubmit({});
+        clipboard::setClipboard({});
+    }
 
     void thePreviewIsABorderlessCentredModalWindowWithItsButtonsInOrder() {
         MainWindowHarness h;
@@ -124,23 +143,42 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
     }
 
+    // A copy the clipboard took is confirmed and closes the preview; one it
+    // refused is said, and the preview stays open for another try.
+    void copyLeavesExactlyTheDocumentOnTheClipboardAsPlainText_data() {
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("the clipboard takes it") << true;
+        QTest::newRow("the clipboard refuses it") << false;
+    }
     void copyLeavesExactlyTheDocumentOnTheClipboardAsPlainText() {
+        QFETCH(bool, taken);
         MainWindowHarness h;
         addOptions(h);
         QVERIFY(startWithInvoice(h, 1, 1000000, 250000, 0));
         auto* before = new QMimeData;
         before->setHtml(QStringLiteral("<b>old</b>"));
         QGuiApplication::clipboard()->setMimeData(before);
-        h.prompt.expectMessage(QStringLiteral("Invoice text has been copied to your clipboard."),
-                               QStringLiteral("Notice"));
+        if (taken) {
+            h.prompt.expectMessage(QStringLiteral("Invoice text has been copied to your "
+                                                  "clipboard."),
+                                   QStringLiteral("Notice"));
+        } else {
+            clipboard::setClipboard([](const QString&) { return false; });
+            h.prompt.expectMessage(QStringLiteral("The invoice text could not be put on the "
+                                                  "clipboard.  Please try again."),
+                                   QStringLiteral("Notice"), Prompt::Ok, Prompt::Buttons::Ok,
+                                   Prompt::Icon::Exclamation);
+        }
         bool closed = false;
         openPreview(h, [&closed](QWidget* window) {
             const QPointer<QWidget> alive = window;
             click(child<QPushButton>(window, "cmdCopyText"));
             closed = !alive || !alive->isVisible();
         });
-        QVERIFY(closed);
+        QCOMPARE(closed, taken);
         QVERIFY(h.prompt.verifyAllShown());
+        if (!taken)
+            return;
         const QMimeData* held = QGuiApplication::clipboard()->mimeData();
         QCOMPARE(held->formats(), QStringList{QStringLiteral("text/plain")});
         QCOMPARE(held->text().toUtf8(), kDocument.toUtf8());
@@ -172,6 +210,7 @@ private slots:
         bool closed = false;
         openPreview(h, [&closed](QWidget* window) {
             const QPointer<QWidget> alive = window;
+            waitForLogo(window);
             click(child<QPushButton>(window, "cmdPrint"));
             closed = !alive || !alive->isVisible();
         });
@@ -300,6 +339,12 @@ private slots:
         QTest::newRow("NONE") << "NONE" << 0;
         QTest::newRow("a picture 30 pixels high") << "logo.bmp" << 30;
         QTest::newRow("a missing file leaves the empty band") << "missing.bmp" << 73;
+        QTest::newRow("a link to the picture") << "link.bmp" << 30;
+        // Read only from a regular file of a bounded size: a FIFO never holds
+        // the window up.
+        QTest::newRow("a FIFO") << "fifo.bmp" << 73;
+        QTest::newRow("a folder") << "folder.bmp" << 73;
+        QTest::newRow("a picture in a file beyond the size limit") << "huge.bmp" << 73;
     }
     void theTextBeginsBelowTheLogo() {
         QFETCH(QString, logo);
@@ -308,10 +353,18 @@ private slots:
         QImage picture(50, 30, QImage::Format_RGB32);
         picture.fill(Qt::red);
         QVERIFY(picture.save(h.program.file(QStringLiteral("logo.bmp"))));
+        QVERIFY(QFile::link(h.program.file(QStringLiteral("logo.bmp")),
+                            h.program.file(QStringLiteral("link.bmp"))));
+        QCOMPARE(::mkfifo(QFile::encodeName(h.program.file(QStringLiteral("fifo.bmp"))), 0600), 0);
+        QVERIFY(QDir(h.program.dir()).mkdir(QStringLiteral("folder.bmp")));
+        QVERIFY(QFile::copy(h.program.file(QStringLiteral("logo.bmp")),
+                            h.program.file(QStringLiteral("huge.bmp"))));
+        QVERIFY(QFile(h.program.file(QStringLiteral("huge.bmp"))).resize(logo::kMaxFileBytes + 1));
         addOptions(h, logo.isEmpty() || logo == u"NONE" ? logo : h.program.file(logo));
         QVERIFY(startWithInvoice(h, 1, 1000000, 250000, 0));
         QCOMPARE(openPreview(h,
                              [textTop](QWidget* window) {
+                                 waitForLogo(window);
                                  const auto* text = child<QPlainTextEdit>(window, "rtfText");
                                  QCOMPARE(text->y(), textTop);
                                  // The text area ends 85 twips above the bottom.

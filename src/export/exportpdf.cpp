@@ -1,6 +1,7 @@
 #include "export/exportpdf.h"
 
 #include "invoice/invoiceprint.h"
+#include "invoice/logo.h"
 #include "reports/reports.h"
 
 #include <QImage>
@@ -13,7 +14,11 @@ Result failure(const Error& error, const QString& fallback) {
     return {Result::Failed, {}, error.isError() ? error : Error{kPdfError, fallback}};
 }
 
-Result reportPdf(Connection& cn, const reports::ReportLayOut& layOut, const QString& title) {
+Result reportPdf(Connection& main, const reports::ReportLayOut& layOut, const QString& title) {
+    // A connection of the calling thread's own, as a print job has.
+    Connection cn;
+    if (!cn.openReadOnly(main))
+        return {Result::Failed, {}, cn.lastError()};
     reports::LayoutResult laid;
     Error error;
     QByteArray pdf = reports::composeReportPdf(cn, layOut, title, &laid, &error);
@@ -29,10 +34,10 @@ Result reportPdf(Connection& cn, const reports::ReportLayOut& layOut, const QStr
 } // namespace
 
 Result invoicePdf(const QString& title, const QString& logoPath, const QString& text) {
-    // The preview's rule for the logo.
+    // The preview's rule for the logo, read as the preview reads it.
     QImage logo;
     if (!logoPath.isEmpty() && logoPath != u"NONE")
-        logo.load(logoPath);
+        logo = logo::readLogo(logoPath).value_or(QImage());
     Error error;
     QByteArray pdf = invoiceprint::composeInvoicePdf(logo, text, title, &error);
     if (pdf.isEmpty())

@@ -30,7 +30,8 @@ inline constexpr std::int64_t kPdfError = 482;
 // cannot be read as a picture.
 Result invoicePdf(const QString& title, const QString& logoPath, const QString& text);
 
-// "Invoice Totals" and "Customer Summary List".
+// "Invoice Totals" and "Customer Summary List", read through a read-only
+// connection of the calling thread's own on the database of `cn`.
 Result invoiceTotalsPdf(Connection& cn);
 Result customerSummaryPdf(Connection& cn);
 
