@@ -1,11 +1,14 @@
 #include "app/application.h"
 
+#include "app/commandline.h"
 #include "app/frmMain.h"
 #include "app/signalwatcher.h"
+#include "core/environment.h"
 #include "data/database.h"
 #include "errors/prompt.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -91,6 +94,27 @@ void setUpApplication() {
 }
 
 int runQuillory(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine line = parseCommandLine(arguments);
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        std::fputs(qPrintable(usageText()), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::fputs(qPrintable(versionText()), stdout);
+        return 0;
+    case CommandLine::Action::Refuse:
+        std::fprintf(stderr, "quillory: %s\n\n%s", qPrintable(line.error), qPrintable(usageText()));
+        return kExitUsage;
+    case CommandLine::Action::Run:
+        break;
+    }
+    if (line.database)
+        environment::setDatabaseOverride(
+            environment::NamedDatabase{*line.database, QDir::currentPath()});
+
     if (argc > 0)
         programPath = argv[0];
     qtHandler = qInstallMessageHandler(startupMessages);

@@ -1,16 +1,20 @@
 #include "data/database.h"
 
 #include "core/environment.h"
+#include "data/schema.h"
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <unistd.h>
 
@@ -65,6 +69,48 @@ std::optional<Error> writeWholeFile(const QString& path, const QByteArray& bytes
     errno = 0;
     if (!file.commit())
         return failed(errno ? errno : EIO);
+    return std::nullopt;
+}
+
+// Makes the folder that is to hold `path` when it is missing (an installed
+// copy's folders in the user's home, on a first start).
+std::optional<Error> makeFolderOf(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (environment::makeUserDirectory(folder))
+        return std::nullopt;
+    const int error = errno;
+    return Error{writeErrorNumber(error), QStringLiteral("Cannot make the folder ") + folder +
+                                              QStringLiteral(": ") +
+                                              QString::fromLocal8Bit(std::strerror(error))};
+}
+
+// Makes the empty, marked database at `path` unless one is there: whole under
+// another name first, then moved into place without replacing anything, so
+// that a start cut short leaves no half-made database, and two copies
+// starting at once both end up using the one that got there first.
+std::optional<Error> provideEmptyDatabase(const QString& path) {
+    if (QFile::exists(path))
+        return std::nullopt;
+    if (const std::optional<Error> error = makeFolderOf(path))
+        return error;
+    const QString making = path + QStringLiteral(".new-") + QString::number(::getpid());
+    QFile::remove(making);
+    Error error;
+    if (!createDatabaseFile(making, &error)) {
+        QFile::remove(making);
+        return error;
+    }
+    const QByteArray from = QFile::encodeName(making);
+    const QByteArray to = QFile::encodeName(path);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0 &&
+        errno != EEXIST) {
+        const int reason = errno;
+        QFile::remove(making);
+        return Error{writeErrorNumber(reason), QStringLiteral("Cannot write ") + path +
+                                                   QStringLiteral(": ") +
+                                                   QString::fromLocal8Bit(std::strerror(reason))};
+    }
+    QFile::remove(making);
     return std::nullopt;
 }
 
@@ -130,18 +176,38 @@ bool Database::OpenDatabase() {
     cnMain.close();
     m_useLock.release();
 
-    const QString networkPath = environment::programFile(kNetworkPathFile);
-    QFile sfe(networkPath);
-    if (!sfe.exists()) {
+    // The database named on the command line for this run, else the one
+    // NetworkPath.sfe names (written first, on a first start). A relative
+    // path is taken from the folder of the default database (the program
+    // directory for a copy that keeps its files beside itself), or for one
+    // named on the command line from the folder the program was started in.
+    const auto resolved = [](const QString& named, const QString& relativeTo) {
+        return named.isEmpty() || QDir::isAbsolutePath(named)
+                   ? named
+                   : QDir(relativeTo).absoluteFilePath(named);
+    };
+    const QString networkPath = environment::networkPathFile();
+    if (const std::optional<environment::NamedDatabase> named = environment::databaseOverride()) {
+        strDataPath = named->text;
+        m_path = resolved(strDataPath, named->relativeTo);
+    } else if (!QFile::exists(networkPath)) {
         strDataPath.clear();
-        m_path = environment::programFile(kDefaultDatabase);
+        m_path = environment::defaultDatabasePath();
         if (m_path.contains(u'\n') || m_path.contains(u'\r'))
             return failed(
                 {errnum::PathFileAccess,
                  QStringLiteral("The program directory's path holds a line break: ") + m_path});
+        // An installed copy makes its empty database in the user's folder on
+        // its first start, as the build does beside the program.
+        if (environment::isInstalled())
+            if (const std::optional<Error> error = provideEmptyDatabase(m_path))
+                return failed(*error);
+        if (const std::optional<Error> error = makeFolderOf(networkPath))
+            return failed(*error);
         if (const std::optional<Error> error = writeWholeFile(networkPath, networkPathLine(m_path)))
             return failed(*error);
     } else {
+        QFile sfe(networkPath);
         if (!sfe.open(QIODevice::ReadOnly))
             return failed(
                 {errnum::PermissionDenied, QStringLiteral("Permission denied: ") + networkPath});
@@ -153,11 +219,7 @@ bool Database::OpenDatabase() {
                                                                     "its first line is longer "
                                                                     "than any path.")});
         strDataPath = readFirstField(start);
-        // A relative path is taken from the program directory, wherever the
-        // program was started from.
-        m_path = strDataPath.isEmpty() || QDir::isAbsolutePath(strDataPath)
-                     ? strDataPath
-                     : QDir(environment::programDirectory()).absoluteFilePath(strDataPath);
+        m_path = resolved(strDataPath, environment::dataDirectory());
     }
 
     if (!QFile::exists(m_path))
