@@ -17,6 +17,9 @@ packages=(
     xvfb xauth
     # the fuzz targets (clang with libFuzzer) and readable sanitizer reports
     clang libclang-rt-14-dev llvm-14
+    # the Debian package: its icons drawn from the SVG, its checks, and a
+    # fresh Debian root to install it into
+    librsvg2-bin lintian desktop-file-utils appstream mmdebstrap
 )
 
 missing=()

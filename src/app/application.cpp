@@ -6,9 +6,11 @@
 #include "core/environment.h"
 #include "data/database.h"
 #include "errors/prompt.h"
+#include "help/version.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -91,6 +93,13 @@ void setUpApplication() {
     // The name stands where a box has no title of its own. No display name is
     // set: window managers would see it appended to every box's title.
     QApplication::setApplicationName(Prompt::applicationTitle());
+    // The desktop finds the menu entry, and with it the icon, by this name;
+    // the icon is also set on the windows for desktops that do not.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLORY_APP_ID));
+    QIcon icon;
+    for (const int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/icons/quillory-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
 }
 
 int runQuillory(int argc, char** argv) {
