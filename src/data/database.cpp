@@ -22,9 +22,6 @@ namespace quillory {
 
 namespace {
 
-const QString kNetworkPathFile = QStringLiteral("NetworkPath.sfe");
-const QString kDefaultDatabase = QStringLiteral("records.mdb");
-
 // Far more than any path (PATH_MAX is 4096 bytes), so that a damaged
 // NetworkPath.sfe cannot keep the program busy reading it.
 constexpr qsizetype kLongestLine = 16 * 1024;
@@ -196,7 +193,7 @@ bool Database::OpenDatabase() {
         if (m_path.contains(u'\n') || m_path.contains(u'\r'))
             return failed(
                 {errnum::PathFileAccess,
-                 QStringLiteral("The program directory's path holds a line break: ") + m_path});
+                 QStringLiteral("The default database's path holds a line break: ") + m_path});
         // An installed copy makes its empty database in the user's folder on
         // its first start, as the build does beside the program.
         if (environment::isInstalled())
