@@ -16,8 +16,9 @@
 #
 #   scripts/install-test.sh [--keep]     (--keep: leave the root for a look)
 #
-# Needs root (mmdebstrap, chroot, mounts) and Debian's mirror; the host's
-# downloaded packages are reused where they fit.
+# Needs root (mmdebstrap, chroot, mounts; through sudo when started as
+# another user) and Debian's mirror; the host's downloaded packages are
+# reused where they fit.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,10 +32,11 @@ for arg in "$@"; do
         ;;
     esac
 done
-[ "$(id -u)" -eq 0 ] || {
-    echo "install-test.sh: needs root, for mmdebstrap, chroot and mounts" >&2
-    exit 1
-}
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null ||
+        { echo "install-test.sh: needs root, for mmdebstrap, chroot and mounts" >&2; exit 1; }
+    exec sudo "$0" "$@"
+fi
 
 step() { echo "== $*"; }
 fail() {
