@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     std::printf("program_directory: %s\n", qPrintable(dir));
 
     // The database.
-    const QString path = quillory::environment::programFile(QStringLiteral("records.mdb"));
+    const QString path = quillory::environment::defaultDatabasePath();
     if (QFile::exists(path)) {
         std::printf("note: reusing %s as it is\n", qPrintable(path));
     } else {

@@ -23,6 +23,9 @@ packages=(
     # Hebrew); and the scheduler with its tools for the tests' private cupsd
     libcairo2-dev libfreetype-dev libharfbuzz-dev libcups2-dev fonts-wqy-microhei
     cups-daemon cups-client
+    # the Debian package: its icons drawn from the SVG, its checks, and a
+    # fresh Debian root to install it into
+    librsvg2-bin lintian desktop-file-utils appstream mmdebstrap
 )
 
 missing=()

@@ -211,6 +211,28 @@ TempProgram::~TempProgram() {
     environment::setClock({});
 }
 
+UserFolders::UserFolders() {
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"}) {
+        m_saved.append({name, qEnvironmentVariableIsSet(name)
+                                  ? std::optional<QByteArray>(qgetenv(name))
+                                  : std::nullopt});
+    }
+    qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_STATE_HOME", m_dir.filePath(QStringLiteral("state")).toLocal8Bit());
+    environment::setInstalled(true);
+}
+
+UserFolders::~UserFolders() {
+    environment::setInstalled(std::nullopt);
+    for (const auto& [name, value] : m_saved) {
+        if (value)
+            qputenv(name.constData(), *value);
+        else
+            qunsetenv(name.constData());
+    }
+}
+
 void TempProgram::sql(const QString& statement, const QVariantList& params) {
     scalar(statement, params);
 }

@@ -110,6 +110,27 @@ private:
     QString m_path;
 };
 
+// An installed copy's surroundings for one test: the user's folders
+// ($XDG_CONFIG_HOME, $XDG_DATA_HOME, $XDG_STATE_HOME) in a temporary folder,
+// not made yet, and the program counted as installed. Both are put back when
+// it goes.
+class UserFolders {
+public:
+    UserFolders();
+    ~UserFolders();
+    UserFolders(const UserFolders&) = delete;
+    UserFolders& operator=(const UserFolders&) = delete;
+
+    // The program's own folder in each of them.
+    QString config() const { return m_dir.filePath(QStringLiteral("config/quillory")); }
+    QString data() const { return m_dir.filePath(QStringLiteral("data/quillory")); }
+    QString state() const { return m_dir.filePath(QStringLiteral("state/quillory")); }
+
+private:
+    QTemporaryDir m_dir;
+    QList<QPair<QByteArray, std::optional<QByteArray>>> m_saved;
+};
+
 // Runs a statement directly on a database file, outside the program's own
 // connection; a hidden header is put back around it. Gives the first column
 // of the first row, if any.
