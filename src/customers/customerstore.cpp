@@ -80,9 +80,8 @@ QStringList projectEntries(Database& db, int customerId) {
 }
 
 QStringList projectStatuses(Database& db, int customerId) {
-    return columnTexts(db,
-                       QStringLiteral("SELECT DISTINCT status FROM tblservices WHERE customerid=") +
-                           idText(customerId),
+    // Statuses that differ only in letter case are one.
+    return columnTexts(db, db.cnMain.dialect().distinctStatusesWhereCustomer() + idText(customerId),
                        0);
 }
 
@@ -168,7 +167,7 @@ DeleteResult deleteCustomer(Database& db, int id, const QVariantMap& shown) {
     Connection& cn = db.cnMain;
     Transaction transaction(cn);
     const QString idPart = idText(id);
-    const rowguard::Condition held = rowguard::stillHolds(shown);
+    const rowguard::Condition held = rowguard::stillHolds(cn, shown);
     QString removeCustomer = QStringLiteral("DELETE FROM tblcustomer WHERE ID=") + idPart;
     if (!held.sql.isEmpty())
         removeCustomer += QStringLiteral(" AND ") + held.sql;

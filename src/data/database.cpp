@@ -1,6 +1,7 @@
 #include "data/database.h"
 
 #include "core/environment.h"
+#include "data/serveraddress.h"
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
 
@@ -104,6 +105,18 @@ QString readFirstField(const QByteArray& bytes) {
     return text.mid(i, end - i);
 }
 
+QString readLocation(const QByteArray& bytes) {
+    // A server's URI may hold commas (several hosts); it is never quoted.
+    QByteArray line = bytes.left(kLongestLine);
+    for (const char end : {'\n', '\r'})
+        if (const qsizetype lineEnd = line.indexOf(end); lineEnd >= 0)
+            line.truncate(lineEnd);
+    const QString trimmed = QString::fromUtf8(line).trimmed();
+    if (isServerLocation(trimmed))
+        return trimmed;
+    return readFirstField(bytes);
+}
+
 QByteArray networkPathLine(const QString& path) {
     // Quoted when the plain form would not read back whole: a comma ends an
     // unquoted field, leading blanks are skipped, and a quote starts a
@@ -132,14 +145,16 @@ bool Database::OpenDatabase() {
 
     const QString networkPath = environment::programFile(kNetworkPathFile);
     QFile sfe(networkPath);
+    QString location;
     if (!sfe.exists()) {
         strDataPath.clear();
-        m_path = environment::programFile(kDefaultDatabase);
-        if (m_path.contains(u'\n') || m_path.contains(u'\r'))
+        location = environment::programFile(kDefaultDatabase);
+        if (location.contains(u'\n') || location.contains(u'\r'))
             return failed(
                 {errnum::PathFileAccess,
-                 QStringLiteral("The program directory's path holds a line break: ") + m_path});
-        if (const std::optional<Error> error = writeWholeFile(networkPath, networkPathLine(m_path)))
+                 QStringLiteral("The program directory's path holds a line break: ") + location});
+        if (const std::optional<Error> error =
+                writeWholeFile(networkPath, networkPathLine(location)))
             return failed(*error);
     } else {
         if (!sfe.open(QIODevice::ReadOnly))
@@ -152,23 +167,35 @@ bool Database::OpenDatabase() {
                 {errnum::FileNotFound, networkPath + QStringLiteral(" names no usable database: "
                                                                     "its first line is longer "
                                                                     "than any path.")});
-        strDataPath = readFirstField(start);
-        // A relative path is taken from the program directory, wherever the
-        // program was started from.
-        m_path = strDataPath.isEmpty() || QDir::isAbsolutePath(strDataPath)
-                     ? strDataPath
-                     : QDir(environment::programDirectory()).absoluteFilePath(strDataPath);
+        strDataPath = readLocation(start);
+        location = strDataPath;
     }
+    if (const std::optional<Error> error = openLocation(location))
+        return failed(*error);
+    return true;
+}
 
+std::optional<Error> Database::openLocation(const QString& location) {
+    rsMain.close();
+    cnMain.close();
+    m_useLock.release();
+    if (isServerLocation(location))
+        return openServer(location);
+
+    // A relative path is taken from the program directory, wherever the
+    // program was started from.
+    m_path = location.isEmpty() || QDir::isAbsolutePath(location)
+                 ? location
+                 : QDir(environment::programDirectory()).absoluteFilePath(location);
     if (!QFile::exists(m_path))
-        return failed({errnum::FileNotFound, QStringLiteral("File not found: ") + m_path});
+        return Error{errnum::FileNotFound, QStringLiteral("File not found: ") + m_path};
     if (!m_useLock.acquire(m_path))
-        return failed({errnum::PermissionDenied, QStringLiteral("Permission denied: ") + m_path});
+        return Error{errnum::PermissionDenied, QStringLiteral("Permission denied: ") + m_path};
     SetDatabaseSignature(m_path, 2);
     if (!cnMain.open(m_path)) {
         const Error error = cnMain.lastError();
         m_useLock.release();
-        return failed(error);
+        return error;
     }
     // Damage met here has been reported; the program goes on, reading what it
     // can and writing nothing.
@@ -177,9 +204,9 @@ bool Database::OpenDatabase() {
         const Error error = rsMain.lastError();
         cnMain.close();
         m_useLock.release();
-        return failed(error);
+        return error;
     }
-    return true;
+    return std::nullopt;
 }
 
 bool Database::RefreshRecordset(Recordset& rs, const QString& sql, const QVariantList& params) {
@@ -191,8 +218,9 @@ bool Database::RefreshRecordset(Recordset& rs, const QString& sql, const QVarian
 
 void Database::reportRefreshFailure(const Error& error) {
     HandleError(error);
-    // Damage has been reported once, when it was found: nothing to add.
-    if (error.number == errnum::DamageReported)
+    // Damage or a lost server connection has been reported once, when it was
+    // found: nothing to add.
+    if (error.number == errnum::DamageReported || error.number == errnum::ConnectionLostReported)
         return;
     showMessage(QStringLiteral("Error refreshing data.  \r\nA problem was encountered while "
                                "accessing the database."),
