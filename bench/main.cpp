@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
         benchProjects(context, prompt);
         benchInvoices(context);
         benchReports(context);
+        benchExports(context);
         benchCompaction(context);
         failures += context.failures;
         figure("memory_after_load", mib(currentMemoryBytes()), "MiB");
