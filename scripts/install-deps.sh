@@ -6,6 +6,10 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+    # the office server: Qt's PostgreSQL driver, libpq's own headers (the
+    # connection's address and password), and the private server the tests
+    # start
+    libqt6sql6-psql libpq-dev postgresql-15
     libicu-dev
     fonts-liberation2 fonts-dejavu-core
     # the user manual (guide.pdf) and reading printed reports back in tests

@@ -80,10 +80,8 @@ QStringList projectEntries(Database& db, int customerId) {
 }
 
 QStringList projectStatuses(Database& db, int customerId) {
-    return columnTexts(db,
-                       QStringLiteral("SELECT DISTINCT status FROM tblservices WHERE customerid=") +
-                           idText(customerId),
-                       0);
+    // Statuses that differ only in letter case are one.
+    return columnTexts(db, db.cnMain.dialect().distinctStatuses(idText(customerId)), 0);
 }
 
 QStringList invoiceEntries(Database& db, int customerId) {
@@ -195,7 +193,7 @@ DeleteResult deleteCustomer(Database& db, int id, const QVariantMap& shown,
     ok = ok && now;
     if (ok && *now != shownHoldings)
         return DeleteResult::ChangedMeanwhile; // rolled back: nothing goes
-    const rowguard::Condition held = rowguard::stillHolds(shown);
+    const rowguard::Condition held = rowguard::stillHolds(cn, shown);
     QString removeCustomer = QStringLiteral("DELETE FROM tblcustomer WHERE ID=") + idPart;
     if (!held.sql.isEmpty())
         removeCustomer += QStringLiteral(" AND ") + held.sql;

@@ -2,6 +2,7 @@
 
 #include "core/environment.h"
 #include "data/schema.h"
+#include "data/serveraddress.h"
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
 
@@ -183,6 +184,18 @@ QString readFirstField(const QByteArray& bytes) {
     return text.mid(i, end - i);
 }
 
+QString readLocation(const QByteArray& bytes) {
+    // A server's URI may hold commas (several hosts); it is never quoted.
+    QByteArray line = bytes.left(kLongestLine);
+    for (const char end : {'\n', '\r'})
+        if (const qsizetype lineEnd = line.indexOf(end); lineEnd >= 0)
+            line.truncate(lineEnd);
+    const QString trimmed = QString::fromUtf8(line).trimmed();
+    if (isServerLocation(trimmed))
+        return trimmed;
+    return readFirstField(bytes);
+}
+
 QByteArray networkPathLine(const QString& path) {
     // Quoted when the plain form would not read back whole: a comma ends an
     // unquoted field, leading blanks are skipped, and a quote starts a
@@ -215,31 +228,33 @@ bool Database::OpenDatabase() {
     // directory for a copy that keeps its files beside itself), or for one
     // named on the command line from the folder the program was started in.
     const auto resolved = [](const QString& named, const QString& relativeTo) {
-        return named.isEmpty() || QDir::isAbsolutePath(named)
+        return named.isEmpty() || isServerLocation(named) || QDir::isAbsolutePath(named)
                    ? named
                    : QDir(relativeTo).absoluteFilePath(named);
     };
     const QString networkPath = environment::networkPathFile();
-    QString named; // where the path came from, for the messages
+    QString location;
+    QString named; // where the location came from, for the messages
     if (const std::optional<environment::NamedDatabase> given = environment::databaseOverride()) {
         strDataPath = given->text;
-        m_path = resolved(strDataPath, given->relativeTo);
+        location = resolved(strDataPath, given->relativeTo);
         named = QStringLiteral(" (named on the command line)");
     } else if (!QFile::exists(networkPath)) {
         strDataPath.clear();
-        m_path = environment::defaultDatabasePath();
-        if (m_path.contains(u'\n') || m_path.contains(u'\r'))
+        location = environment::defaultDatabasePath();
+        if (location.contains(u'\n') || location.contains(u'\r'))
             return failed(
                 {errnum::PathFileAccess,
-                 QStringLiteral("The default database's path holds a line break: ") + m_path});
+                 QStringLiteral("The default database's path holds a line break: ") + location});
         // An installed copy makes its empty database in the user's folder on
         // its first start, as the build does beside the program.
         if (environment::isInstalled())
-            if (const std::optional<Error> error = provideEmptyDatabase(m_path))
+            if (const std::optional<Error> error = provideEmptyDatabase(location))
                 return failed(*error);
         if (const std::optional<Error> error = makeFolderOf(networkPath))
             return failed(*error);
-        if (const std::optional<Error> error = writeWholeFile(networkPath, networkPathLine(m_path)))
+        if (const std::optional<Error> error =
+                writeWholeFile(networkPath, networkPathLine(location)))
             return failed(*error);
     } else {
         if (QFileInfo(networkPath).isDir())
@@ -258,29 +273,46 @@ bool Database::OpenDatabase() {
                 {errnum::FileNotFound, networkPath + QStringLiteral(" names no usable database: "
                                                                     "its first line is longer "
                                                                     "than any path.")});
-        strDataPath = readFirstField(start);
+        strDataPath = readLocation(start);
         if (strDataPath.trimmed().isEmpty())
             return failed({errnum::FileNotFound,
                            networkPath + QStringLiteral(" names no database: its first line "
                                                         "holds no path.")});
         named = QStringLiteral(" (named in ") + networkPath + u')';
-        m_path = resolved(strDataPath, environment::dataDirectory());
+        location = resolved(strDataPath, environment::dataDirectory());
     }
+    if (const std::optional<Error> error = openLocation(location, named))
+        return failed(*error);
+    return true;
+}
 
+std::optional<Error> Database::openLocation(const QString& location, const QString& named) {
+    rsMain.close();
+    cnMain.close();
+    m_useLock.release();
+    if (isServerLocation(location))
+        return openServer(location);
+
+    // A relative path is taken from the default database's folder (the
+    // program directory for a copy that keeps its files beside itself),
+    // wherever the program was started from.
+    m_path = QDir::isAbsolutePath(location)
+                 ? location
+                 : QDir(environment::dataDirectory()).absoluteFilePath(location);
     // Said before the header is touched: a file that cannot be written would
     // otherwise give the maintenance box, whose advice to restore a backup
     // copy is wrong for a good file.
     if (const std::optional<Error> error = unusableDatabase(m_path, named))
-        return failed(*error);
+        return error;
     if (!m_useLock.acquire(m_path))
-        return failed({errnum::PermissionDenied,
-                       m_path + QStringLiteral(" cannot be read; ask for read and write "
-                                               "permission.")});
+        return Error{errnum::PermissionDenied,
+                     m_path + QStringLiteral(" cannot be read; ask for read and write "
+                                             "permission.")};
     SetDatabaseSignature(m_path, 2);
     if (!cnMain.open(m_path)) {
         const Error error = cnMain.lastError();
         m_useLock.release();
-        return failed(error);
+        return error;
     }
     // Damage met here has been reported; the program goes on, reading what it
     // can and writing nothing.
@@ -289,9 +321,9 @@ bool Database::OpenDatabase() {
         const Error error = rsMain.lastError();
         cnMain.close();
         m_useLock.release();
-        return failed(error);
+        return error;
     }
-    return true;
+    return std::nullopt;
 }
 
 bool Database::RefreshRecordset(Recordset& rs, const QString& sql, const QVariantList& params) {
@@ -303,8 +335,9 @@ bool Database::RefreshRecordset(Recordset& rs, const QString& sql, const QVarian
 
 void Database::reportRefreshFailure(const Error& error) {
     HandleError(error);
-    // Damage has been reported once, when it was found: nothing to add.
-    if (error.number == errnum::DamageReported)
+    // Damage or a lost server connection has been reported once, when it was
+    // found: nothing to add.
+    if (error.number == errnum::DamageReported || error.number == errnum::ConnectionLostReported)
         return;
     showMessage(QStringLiteral("Error refreshing data.  \r\nA problem was encountered while "
                                "accessing the database."),

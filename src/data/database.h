@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace quillory {
 
 // The program's data side as one object: the connection, the shared
@@ -21,19 +23,29 @@ public:
     // The path read from NetworkPath.sfe; empty when that file did not exist.
     QString strDataPath;
 
-    // The database file in use: the one named on the command line for this
-    // run, else the one NetworkPath.sfe names, or the default records.mdb.
+    // The database in use: the one named on the command line for this run,
+    // else the one NetworkPath.sfe names, or the default records.mdb; a file's
+    // path, or a server's URI.
     QString databasePath() const { return m_path; }
+    bool isServer() const { return cnMain.isServer(); }
 
     // Locates the database: the one named on the command line for this run
     // (NetworkPath.sfe is then neither read nor written), else through
     // NetworkPath.sfe, writing that file when it is missing (an installed copy
     // first makes its empty database in the user's data folder); a relative
-    // path in it is taken from the default database's folder. Then restores
-    // the file's header and connects. A failure, a failed write of
-    // NetworkPath.sfe included, goes to HandleError and then shows the
+    // path in it is taken from the default database's folder. Then opens it
+    // (see openLocation). A failure, a failed write of NetworkPath.sfe
+    // included, goes to HandleError and then shows the
     // initialisation message; the caller ends the program.
     bool OpenDatabase();
+
+    // Opens a location: a database file's path (a relative one is taken from
+    // the program directory), whose header is restored and whose use lock is
+    // taken, or a database server's URI (see isServerLocation), where the
+    // file's header and lock have no part. `named` tells in messages where
+    // the location came from. The failure, when there is one, is not reported
+    // here.
+    std::optional<Error> openLocation(const QString& location, const QString& named = {});
 
     // Opens `rs` on `sql` (with its values bound). A failure goes to
     // HandleError, then shows "Error refreshing data." (unless it was damage,
@@ -49,6 +61,8 @@ public:
     void CloseDatabase();
 
 private:
+    std::optional<Error> openServer(const QString& uri);
+
     QString m_path;
     DatabaseUseLock m_useLock;
 };
@@ -59,6 +73,11 @@ private:
 // quote, without the quotes, a doubled quote inside standing for one; any
 // other ends at the first comma or the end of the line.
 QString readFirstField(const QByteArray& text);
+
+// The location the first line of NetworkPath.sfe names: a database server's
+// URI, taken whole (commas included, blanks around it left out), or else the
+// first field (readFirstField).
+QString readLocation(const QByteArray& text);
 
 // The line NetworkPath.sfe holds for a database path, CR LF included: the
 // path as it stands, or in double quotes (inner quotes doubled) where the

@@ -34,7 +34,13 @@ const QRegularExpression& updatableSelect() {
     return re;
 }
 
-const QString kRowIdColumn = QStringLiteral("quillory_rowid_");
+const QString kRowKeyColumn = QStringLiteral("quillory_rowkey_");
+const QString kIdColumn = QStringLiteral("id");
+
+Error rowNotLocated() {
+    return {errnum::RowNotLocated, QStringLiteral("Row cannot be located for updating. Some values "
+                                                  "may have been changed since it was last read.")};
+}
 
 } // namespace
 
@@ -74,28 +80,27 @@ bool Recordset::open(const QString& sql, Connection& connection, const QVariantL
 
 bool Recordset::fetch() {
     m_rows.clear();
-    m_rowIds.clear();
+    m_rowKeys.clear();
     m_names.clear();
     m_index.clear();
     m_adding = false;
     m_pending.clear();
     m_pendingSet.clear();
-    if (!m_connection->isOpen())
-        return fail(dataerror::objectClosed());
+    Connection& cn = *m_connection;
+    if (!cn.ensureReady())
+        return fail(cn.lastError());
     QString text = m_sql;
     if (!m_table.isEmpty()) {
-        // Carry each row's rowid along so that a changed row can be found again.
+        // Carry each row's row key along for a table without an id.
         const auto match = updatableSelect().match(text);
         const qsizetype star = text.indexOf(u'*', match.capturedStart(0));
-        text.replace(star, 1, QStringLiteral("rowid AS %1, *").arg(kRowIdColumn));
+        text.replace(star, 1,
+                     cn.dialect().rowKey() + QStringLiteral(" AS %1, *").arg(kRowKeyColumn));
     }
-    QSqlQuery query(m_connection->database());
+    QSqlQuery query(cn.database());
     query.setForwardOnly(true);
-    if (!query.prepare(text))
-        return fail(m_connection->errorOf(query.lastError()));
-    bindValues(query, m_params);
-    if (!query.exec())
-        return fail(m_connection->errorOf(query.lastError()));
+    if (!cn.run(query, text, m_params))
+        return fail(cn.lastError());
     const QSqlRecord record = query.record();
     const int first = m_table.isEmpty() ? 0 : 1;
     for (int i = first; i < record.count(); ++i) {
@@ -108,7 +113,7 @@ bool Recordset::fetch() {
         for (int i = first; i < record.count(); ++i)
             row.append(query.value(i));
         if (first)
-            m_rowIds.append(query.value(0).toLongLong());
+            m_rowKeys.append(query.value(0));
         m_rows.append(std::move(row));
     }
     if (query.lastError().isValid())
@@ -120,7 +125,7 @@ bool Recordset::fetch() {
 void Recordset::close() {
     m_connection = nullptr;
     m_rows.clear();
-    m_rowIds.clear();
+    m_rowKeys.clear();
     m_names.clear();
     m_index.clear();
     m_current = -1;
@@ -225,56 +230,70 @@ bool Recordset::update() {
             values.append(m_pending.at(i));
         }
     }
-    Connection& cn = *m_connection;
-    if (m_adding) {
-        QString sql = QStringLiteral("INSERT INTO ") + m_table;
-        if (columns.isEmpty()) {
-            sql += QStringLiteral(" DEFAULT VALUES");
-        } else {
-            sql += QStringLiteral(" (") + columns.join(u',') + QStringLiteral(") VALUES (") +
-                   QStringList(columns.size(), QStringLiteral("?")).join(u',') + u')';
-        }
-        QSqlQuery query(cn.database());
-        if (!query.prepare(sql))
-            return fail(m_connection->errorOf(query.lastError()));
-        bindValues(query, values);
-        if (!query.exec())
-            return fail(m_connection->errorOf(query.lastError()));
-        const qint64 rowId = query.lastInsertId().toLongLong();
-        // Read the stored row back, so that column defaults show as stored.
-        QSqlQuery back(cn.database());
-        back.prepare(QStringLiteral("SELECT * FROM ") + m_table + QStringLiteral(" WHERE rowid=?"));
-        back.addBindValue(rowId);
-        QVariantList row = m_pending;
-        if (back.exec() && back.next())
-            for (int i = 0; i < m_names.size(); ++i)
-                row[i] = back.value(i);
-        m_rows.append(row);
-        m_rowIds.append(rowId);
-        m_current = static_cast<int>(m_rows.size()) - 1;
-    } else {
-        QStringList sets;
-        for (const QString& column : columns)
-            sets.append(column + QStringLiteral("=?"));
-        QSqlQuery query(cn.database());
-        if (!query.prepare(QStringLiteral("UPDATE ") + m_table + QStringLiteral(" SET ") +
-                           sets.join(u',') + QStringLiteral(" WHERE rowid=?")))
-            return fail(m_connection->errorOf(query.lastError()));
-        bindValues(query, values);
-        query.addBindValue(m_rowIds.at(m_current));
-        if (!query.exec())
-            return fail(m_connection->errorOf(query.lastError()));
-        if (query.numRowsAffected() != 1)
-            return fail({errnum::RowNotLocated,
-                         QStringLiteral("Row cannot be located for updating. Some values may "
-                                        "have been changed since it was last read.")});
-        for (int i = 0; i < m_names.size(); ++i)
-            if (m_pendingSet.at(i))
-                m_rows[m_current][i] = toStorable(m_pending.at(i));
-    }
+    if (!(m_adding ? insertPending(columns, values) : updatePending(columns, values)))
+        return false;
     m_adding = false;
     m_pending.clear();
     m_pendingSet.clear();
+    return true;
+}
+
+bool Recordset::insertPending(const QStringList& columns, const QVariantList& values) {
+    Connection& cn = *m_connection;
+    QString sql = QStringLiteral("INSERT INTO ") + m_table;
+    if (columns.isEmpty()) {
+        sql += QStringLiteral(" DEFAULT VALUES");
+    } else {
+        sql += QStringLiteral(" (") + columns.join(u',') + QStringLiteral(") VALUES (") +
+               QStringList(columns.size(), QStringLiteral("?")).join(u',') + u')';
+    }
+    // The stored row comes back, column defaults included, with its row key.
+    sql += QStringLiteral(" RETURNING ") + cn.dialect().rowKey() + QStringLiteral(", *");
+    if (!cn.ensureReady())
+        return fail(cn.lastError());
+    QSqlQuery query(cn.database());
+    if (!cn.run(query, sql, values))
+        return fail(cn.lastError());
+    QVariantList row = m_pending;
+    QVariant key;
+    if (query.next()) {
+        key = query.value(0);
+        for (int i = 0; i < m_names.size(); ++i)
+            row[i] = query.value(i + 1);
+    }
+    query.finish();
+    m_rows.append(row);
+    m_rowKeys.append(key);
+    m_current = static_cast<int>(m_rows.size()) - 1;
+    return true;
+}
+
+bool Recordset::updatePending(const QStringList& columns, const QVariantList& values) {
+    Connection& cn = *m_connection;
+    // By the id the row was read with; in a table without one, by its row key.
+    const int idIndex = indexOf(kIdColumn);
+    const QString keyColumn = idIndex >= 0 ? kIdColumn : cn.dialect().rowKey();
+    const QVariant key = idIndex >= 0 ? m_rows.at(m_current).at(idIndex) : m_rowKeys.at(m_current);
+    QStringList sets;
+    for (const QString& column : columns)
+        sets.append(column + QStringLiteral("=?"));
+    if (!cn.ensureReady())
+        return fail(cn.lastError());
+    QSqlQuery query(cn.database());
+    // The row key of a changed row may be new: it comes back.
+    if (!cn.run(query,
+                QStringLiteral("UPDATE ") + m_table + QStringLiteral(" SET ") + sets.join(u',') +
+                    QStringLiteral(" WHERE ") + keyColumn + QStringLiteral("=? RETURNING ") +
+                    cn.dialect().rowKey(),
+                values + QVariantList{key}))
+        return fail(cn.lastError());
+    if (!query.next())
+        return fail(rowNotLocated());
+    m_rowKeys[m_current] = query.value(0);
+    query.finish();
+    for (int i = 0; i < m_names.size(); ++i)
+        if (m_pendingSet.at(i))
+            m_rows[m_current][i] = toStorable(m_pending.at(i));
     return true;
 }
 

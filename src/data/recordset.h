@@ -12,7 +12,9 @@ namespace quillory {
 
 // The rows of one query, read into memory, with a current row. Opening on
 // "SELECT * FROM <table> ..." makes the rows updatable: fields can be assigned
-// and written back with update(), and addNew() starts a new row.
+// and written back with update(), and addNew() starts a new row. A changed
+// row is found again by its id as read, or in a table without an id by the
+// store's row key (see Dialect::rowKey).
 class Recordset {
 public:
     Recordset() = default;
@@ -49,6 +51,8 @@ private:
     bool requireCurrent();
     bool fetch();
     int indexOf(const QString& name) const;
+    bool insertPending(const QStringList& columns, const QVariantList& values);
+    bool updatePending(const QStringList& columns, const QVariantList& values);
 
     Connection* m_connection = nullptr;
     QString m_sql;
@@ -57,8 +61,8 @@ private:
     QStringList m_names;
     QHash<QString, int> m_index; // lower-case column name -> position
     QVector<QVariantList> m_rows;
-    QVector<qint64> m_rowIds;
-    int m_current = -1; // -1 before the first row (BOF), size() after the last (EOF)
+    QVector<QVariant> m_rowKeys; // each row's row key, as read
+    int m_current = -1;          // -1 before the first row (BOF), size() after the last (EOF)
     bool m_adding = false;
     QVariantList m_pending;     // the values of the row being added or changed
     QVector<bool> m_pendingSet; // which of them were assigned

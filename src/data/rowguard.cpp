@@ -4,11 +4,11 @@
 
 namespace quillory::rowguard {
 
-Condition stillHolds(const QVariantMap& shown) {
+Condition stillHolds(const Connection& cn, const QVariantMap& shown) {
     Condition condition;
     QStringList terms;
     for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
-        terms.append(it.key() + QStringLiteral(" IS ? COLLATE BINARY"));
+        terms.append(cn.dialect().holdsExactly(it.key()));
         condition.params.append(it.value());
     }
     condition.sql = terms.join(QStringLiteral(" AND "));
@@ -17,7 +17,7 @@ Condition stillHolds(const QVariantMap& shown) {
 
 Result writeIfUnchanged(Connection& cn, const QString& table, const QString& keyColumn,
                         const QVariant& key, const QVariantMap& shown, const QVariantMap& changes) {
-    const Condition held = stillHolds(shown);
+    const Condition held = stillHolds(cn, shown);
     QString where = keyColumn + QStringLiteral("=?");
     if (!held.sql.isEmpty())
         where += QStringLiteral(" AND ") + held.sql;

@@ -19,14 +19,14 @@ enum class Result {
 };
 
 // The condition that a row still holds `shown` (column -> value as read): an
-// SQL text of "col IS ?" terms joined by AND (null matches null, texts
-// compare letter for letter), and its
-// values. Column names come from the program, never from a user.
+// SQL text of the dialect's exact matches joined by AND (null matches null,
+// texts compare letter for letter), and its values. Column names come from the
+// program, never from a user.
 struct Condition {
     QString sql;
     QVariantList params;
 };
-Condition stillHolds(const QVariantMap& shown);
+Condition stillHolds(const Connection& cn, const QVariantMap& shown);
 
 // Writes `changes` (column -> new value) into the row of `table` whose
 // `keyColumn` equals `key`, in one statement, but only while every column of

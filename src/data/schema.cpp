@@ -10,11 +10,29 @@
 
 namespace quillory {
 
-QString schemaText() {
-    QFile file(QStringLiteral(":/schema/records.sql"));
+QString schemaText(const QString& resource) {
+    QFile file(resource);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll());
+}
+
+QStringList schemaStatements(const QString& text) {
+    QStringList statements;
+    QString statement;
+    // The schema holds no semicolons inside its texts, so a semicolon at the
+    // end of a line ends a statement.
+    for (const QString& line : text.split(u'\n')) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(QStringLiteral("--")) || trimmed.isEmpty())
+            continue;
+        statement += line + u'\n';
+        if (trimmed.endsWith(u';')) {
+            statements.append(statement);
+            statement.clear();
+        }
+    }
+    return statements;
 }
 
 bool createDatabaseFile(const QString& path, Error* error) {
@@ -38,23 +56,13 @@ bool createDatabaseFile(const QString& path, Error* error) {
             ok = false;
             failure = db.lastError().text();
         }
-        QString statement;
-        // The schema holds no semicolons inside its texts, so a semicolon at
-        // the end of a line ends a statement.
-        for (const QString& line : schema.split(u'\n')) {
+        for (const QString& statement : schemaStatements(schema)) {
             if (!ok)
                 break;
-            const QString trimmed = line.trimmed();
-            if (trimmed.startsWith(QStringLiteral("--")) || trimmed.isEmpty())
-                continue;
-            statement += line + u'\n';
-            if (trimmed.endsWith(u';')) {
-                QSqlQuery query(db);
-                if (!query.exec(statement)) {
-                    ok = false;
-                    failure = query.lastError().text();
-                }
-                statement.clear();
+            QSqlQuery query(db);
+            if (!query.exec(statement)) {
+                ok = false;
+                failure = query.lastError().text();
             }
         }
         db.close();

@@ -3,6 +3,7 @@
 #include "errors/error.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace quillory {
 
@@ -12,7 +13,10 @@ namespace quillory {
 // tables. Fails when the file already exists.
 bool createDatabaseFile(const QString& path, Error* error = nullptr);
 
-// The schema's SQL text.
-QString schemaText();
+// The schema's SQL text: the file's (by default) or another schema resource's.
+QString schemaText(const QString& resource = QStringLiteral(":/schema/records.sql"));
+
+// The statements of a schema text, in order, comments left out.
+QStringList schemaStatements(const QString& text);
 
 } // namespace quillory

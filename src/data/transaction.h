@@ -4,7 +4,8 @@
 
 namespace quillory {
 
-// A write unit of work: BEGIN IMMEDIATE takes the write lock at once, so that
+// A write unit of work: it takes the store's write lock at once (SQLite's
+// BEGIN IMMEDIATE; on a server, the program's own lock, see Dialect), so that
 // reads made inside it (such as the largest id) cannot be overtaken by another
 // copy of the program. Rolls back unless committed.
 class Transaction {

@@ -45,6 +45,13 @@ inline constexpr std::int64_t DatabaseDamaged = 3049;
 inline constexpr std::int64_t DamagedNotWritten = 3027;
 // Damage met again after it was reported: nothing more to say.
 inline constexpr std::int64_t DamageReported = 3343;
+// The connection to the database server was lost, or cannot be made again:
+// reported once, naming the server; nothing of the action under way was
+// saved.
+inline constexpr std::int64_t ConnectionLost = 3709;
+// A statement that failed on a lost server connection, reported already:
+// nothing more to say.
+inline constexpr std::int64_t ConnectionLostReported = -2147467260;
 // Another program held the database locked for longer than the program waits.
 inline constexpr std::int64_t DatabaseInUse = 3260;
 } // namespace errnum

@@ -90,6 +90,15 @@ void HandleError(const Error& error) {
     case errnum::DialogCancelled:
     case errnum::AuthenticationFailed:
     case errnum::DamageReported:
+    case errnum::ConnectionLostReported:
+        break;
+    case errnum::ConnectionLost:
+        showMessage(description + crlf + crlf +
+                        QStringLiteral("What was being done was not saved; what was typed is "
+                                       "still on screen. The next action connects to the server "
+                                       "again."),
+                    Buttons::Ok, Icon::Exclamation, QStringLiteral("Database Server"));
+        logged = true;
         break;
     case errnum::DatabaseDamaged:
         showMessage(damagedDatabaseText(description, error.location), Buttons::Ok, Icon::Critical,

@@ -20,16 +20,17 @@ QString columnList() {
 
 std::optional<Options> readOptions(Database& db) {
     Options options;
-    const bool ok =
-        db.cnMain.forEachRow(QStringLiteral("SELECT rowid,") + columnList() +
-                                 QStringLiteral(" FROM tblbusoptions ORDER BY rowid LIMIT 1"),
-                             {}, [&options](const QSqlQuery& query) {
-                                 options.rowId = query.value(0).toLongLong();
-                                 QVariantMap row;
-                                 for (int i = 0; i < kColumns.size(); ++i)
-                                     row.insert(kColumns.at(i), query.value(i + 1));
-                                 options.row = std::move(row);
-                             });
+    const QString key = db.cnMain.dialect().rowKey();
+    const bool ok = db.cnMain.forEachRow(QStringLiteral("SELECT ") + key + u',' + columnList() +
+                                             QStringLiteral(" FROM tblbusoptions ORDER BY ") + key +
+                                             QStringLiteral(" LIMIT 1"),
+                                         {}, [&options](const QSqlQuery& query) {
+                                             options.rowKey = query.value(0);
+                                             QVariantMap row;
+                                             for (int i = 0; i < kColumns.size(); ++i)
+                                                 row.insert(kColumns.at(i), query.value(i + 1));
+                                             options.row = std::move(row);
+                                         });
     if (!ok) {
         Database::reportRefreshFailure(db.cnMain.lastError());
         return std::nullopt;
@@ -71,7 +72,7 @@ SaveResult saveOptions(Database& db, const Options& read, const QVariantMap& cha
             return failed();
     } else {
         const rowguard::Result result = rowguard::writeIfUnchanged(
-            cn, kTable, QStringLiteral("rowid"), read.rowId, *read.row, changes);
+            cn, kTable, cn.dialect().rowKey(), read.rowKey, *read.row, changes);
         if (result == rowguard::Result::Failed)
             return failed();
         if (result == rowguard::Result::ChangedMeanwhile)

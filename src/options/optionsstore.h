@@ -24,7 +24,7 @@ inline const QStringList kColumns = {
 // has been reported and gives nothing.
 struct Options {
     std::optional<QVariantMap> row;
-    qint64 rowId = 0; // which row that is, for writing it back
+    QVariant rowKey; // which row that is, for writing it back (Dialect::rowKey)
 };
 std::optional<Options> readOptions(Database& db);
 

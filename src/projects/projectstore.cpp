@@ -136,8 +136,7 @@ std::optional<QStringList> projectEntries(Database& db, int customerId,
                   idText(customerId);
     QVariantList params;
     if (status) {
-        // The column compares without regard to letter case.
-        sql += QStringLiteral(" AND status=?");
+        sql += QStringLiteral(" AND ") + db.cnMain.dialect().statusMatches();
         params.append(*status);
     }
     Recordset rs;
