@@ -97,8 +97,8 @@ QString columnList(const Table& table) {
     return names.join(u',');
 }
 
-// The rows written by one INSERT: fewer statements make a server's copy
-// quick, and the values stay well below both stores' limit on them.
+// The rows written by one INSERT on a server: fewer statements make the copy
+// quick, and the values stay well below the server's limit on them.
 constexpr int kRowsPerInsert = 500;
 
 QString insertStatement(const Table& table, int rows) {
@@ -260,16 +260,29 @@ bool copyRows(Connection& from, Connection& to, const ProgressFunction& progress
         if (!from.run(source, select, {}))
             return fail(from.lastError());
 
-        const QString fullInsert = insertStatement(table, kRowsPerInsert);
+        // One statement, prepared once, takes a batch of rows: many on a
+        // server, for fewer round trips; one on a file, whose driver looks each
+        // value's name up among all of a statement's.
+        const int batch = to.isServer() ? kRowsPerInsert : 1;
+        if (!to.ensureReady())
+            return fail(to.lastError());
+        QSqlQuery insert(to.database());
+        if (!insert.prepare(insertStatement(table, batch)))
+            return fail(to.errorOf(insert.lastError()));
         QVariantList values;
-        values.reserve(kRowsPerInsert * table.columns.size());
+        values.reserve(batch * table.columns.size());
         int rows = 0;
         const auto flush = [&]() {
             if (rows == 0)
                 return true;
-            const QString sql = rows == kRowsPerInsert ? fullInsert : insertStatement(table, rows);
-            if (!to.execute(sql, values))
+            if (rows == batch) {
+                for (qsizetype i = 0; i < values.size(); ++i)
+                    insert.bindValue(int(i), toStorable(values.at(i)));
+                if (!insert.exec())
+                    return to.failFrom(insert.lastError());
+            } else if (!to.execute(insertStatement(table, rows), values)) {
                 return false;
+            }
             done.copied += rows;
             values.clear();
             rows = 0;
@@ -280,7 +293,7 @@ bool copyRows(Connection& from, Connection& to, const ProgressFunction& progress
         while (source.next()) {
             for (qsizetype i = 0; i < table.columns.size(); ++i)
                 values.append(carried(source.value(int(i)), table.columns.at(i).kind));
-            if (++rows == kRowsPerInsert && !flush())
+            if (++rows == batch && !flush())
                 return fail(to.lastError());
         }
         if (source.lastError().isValid())
