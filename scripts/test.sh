@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test through CTest; then
+# Installs what is missing, starts a private PostgreSQL server for the tests
+# (scripts/pg-test-server.sh; the server rows of the stores' tests and the
+# server's own tests run there), builds, and runs every test through CTest; then
 # kills the program 50 times at random moments and checks that nothing
 # reported saved was lost (scripts/killtest.sh), builds and runs the whole
 # suite again under AddressSanitizer and UndefinedBehaviorSanitizer
@@ -40,6 +42,19 @@ stage() {
         failed=$((failed + 1))
     fi
 }
+
+# The test server lives in a folder of its own, listens only on a socket there,
+# and is stopped by its pid when this script ends. The variables name it even
+# when it did not start, so that the server rows fail rather than skip.
+pgdir=$(mktemp -d /tmp/quillory-pg.XXXXXX)
+stop_server() {
+    scripts/pg-test-server.sh stop "$pgdir" || true
+    rm -rf "$pgdir"
+}
+trap stop_server EXIT
+eval "$(scripts/pg-test-server.sh env "$pgdir")"
+start_server() { scripts/pg-test-server.sh start "$pgdir" >/dev/null; }
+stage "the test server" start_server
 
 normal_suite() {
     scripts/build.sh && QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure

@@ -12,11 +12,11 @@
 
 namespace quillory::test {
 
-// A main window on a database of its own, with every box scripted. Members
-// are torn down in reverse: the window (closing the database) first, the
-// program directory last.
+// A main window on a database of its own (on the running row's store, see
+// addStoreRows), with every box scripted. Members are torn down in reverse:
+// the window (closing the database) first, the program directory last.
 struct MainWindowHarness {
-    TempProgram program;
+    TempProgram program{currentStore()};
     ScriptedPrompt prompt;
     Database db;
     std::unique_ptr<frmMain> window;

@@ -1,8 +1,9 @@
 #pragma once
 
-// A fresh database in a temporary program directory, its header restored, and
-// a connection on it: the set-up of the tests of the stored values and the
-// recordset.
+// A fresh database in a temporary program directory (a file with its header
+// restored, or a database on the test server), and a connection on it: the
+// set-up of the tests of the stored values and the recordset, which run on
+// both stores (see addStoreRows).
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "data/signature.h"
@@ -20,11 +21,15 @@ protected:
     std::unique_ptr<Connection> m_cn;
 
     bool openStore() {
-        m_program = std::make_unique<TempProgram>();
+        m_program = std::make_unique<TempProgram>(currentStore());
         m_cn = std::make_unique<Connection>();
-        return SetDatabaseSignature(m_program->databasePath(), 2) == SignatureResult::Written &&
-               m_cn->open(m_program->databasePath());
+        if (m_program->store() == Store::File &&
+            SetDatabaseSignature(m_program->databasePath(), 2) != SignatureResult::Written)
+            return false;
+        return m_cn->open(m_program->location());
     }
+
+    bool onServer() const { return m_program->store() == Store::Server; }
 
     void closeStore() {
         m_cn.reset();

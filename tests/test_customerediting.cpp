@@ -185,8 +185,8 @@ private slots:
 
     void aFailedInsertIsReportedAndKeepsWhatWasTyped() {
         MainWindowHarness h;
-        h.program.sql(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tblcustomer "
-                                     "BEGIN SELECT RAISE(ABORT, 'disk refused'); END"));
+        h.program.refuseWrites(QStringLiteral("refuse"), QStringLiteral("BEFORE INSERT"),
+                               QStringLiteral("tblcustomer"));
         QVERIFY(h.start());
         click(h, "cmdCustNew");
         typeRequired(h, QStringLiteral("Kept"));
@@ -422,8 +422,8 @@ private slots:
         h.addProject(0, 1, QStringLiteral("Roof"), QStringLiteral("Active"));
         h.addInvoice(1, 1, 10000, 0, 0);
         // The last of the three deletions fails.
-        h.program.sql(QStringLiteral("CREATE TRIGGER keep_invoices BEFORE DELETE ON tblinvoice "
-                                     "BEGIN SELECT RAISE(ABORT, 'invoices are locked'); END"));
+        h.program.refuseWrites(QStringLiteral("keep_invoices"), QStringLiteral("BEFORE DELETE"),
+                               QStringLiteral("tblinvoice"), QStringLiteral("invoices are locked"));
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
         click(h, "cmdCustEdit");

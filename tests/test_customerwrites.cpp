@@ -27,6 +27,10 @@ class CustomerWritesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each test runs on a database file and on a server database.
+    void initTestCase_data() { addStoreRows(); }
+    void init() { FETCH_STORE(); }
+
     // Limits count characters: typing stops at the limit, and a character
     // is never split in two.
     void typingStopsAtTheLimitWithoutSplittingACharacter_data() {

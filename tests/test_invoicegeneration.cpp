@@ -42,6 +42,10 @@ class InvoiceGenerationTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each test runs on a database file and on a server database.
+    void initTestCase_data() { test::addStoreRows(); }
+    void init() { FETCH_STORE(); }
+
     // The invoice bills what is stored, never figures typed and not saved.
     void anUnsavedProjectIsNotInvoiced_data() {
         QTest::addColumn<bool>("isNew");
@@ -193,8 +197,8 @@ private slots:
     void aFailedInvoiceInsertLeavesBothTablesAsTheyWere() {
         MainWindowHarness h;
         ProjectSteps p{h};
-        h.program.sql(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tblinvoice "
-                                     "BEGIN SELECT RAISE(ABORT, 'disk refused'); END"));
+        h.program.refuseWrites(QStringLiteral("refuse"), QStringLiteral("BEFORE INSERT"),
+                               QStringLiteral("tblinvoice"));
         editRoof(h, p);
         p.expectFigures(QStringLiteral("42.5"), QStringLiteral("20.75"), QStringLiteral("$881.88"));
         p.expectInvoiceQuestion();

@@ -2,6 +2,7 @@
 // database it names.
 #include "data/database.h"
 #include "data/schema.h"
+#include "data/serveraddress.h"
 #include "data/signature.h"
 #include "testsupport.h"
 
@@ -92,11 +93,23 @@ private slots:
             << QByteArray("\"/srv/a\r\nb\"\r\n") << "/srv/a";
         QTest::newRow("no more of a line than a path can be")
             << QByteArray(10'000'000, 'a') << QString(16 * 1024, u'a');
+        // A server's URI is the whole line, commas (several hosts) included.
+        QTest::newRow("server URI with commas")
+            << QByteArray("postgresql://h1,h2:5433/quillory?sslmode=prefer\r\nnext\r\n")
+            << "postgresql://h1,h2:5433/quillory?sslmode=prefer";
+        QTest::newRow("server URI between blanks")
+            << QByteArray(" \t POSTGRES://office/quillory  \r\n") << "POSTGRES://office/quillory";
+        QTest::newRow("quoted server URI")
+            << QByteArray("\"postgresql://a,b/q\",x\r\n") << "postgresql://a,b/q";
+        QTest::newRow("a path that only names a server")
+            << QByteArray("/srv/postgresql://x,y\r\n") << "/srv/postgresql://x";
     }
     void theFirstFieldOfNetworkPath() {
         QFETCH(QByteArray, text);
         QFETCH(QString, field);
-        QCOMPARE(readFirstField(text), field);
+        QCOMPARE(readLocation(text), field);
+        if (!isServerLocation(field))
+            QCOMPARE(readFirstField(text), field);
     }
 
     // What the program writes reads back as the same path; a plain path is

@@ -57,6 +57,10 @@ class OptionsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each test runs on a database file and on a server database.
+    void initTestCase_data() { addStoreRows(); }
+    void init() { FETCH_STORE(); }
+
     void anEmptyTableSaysSoAndTheFirstSaveAddsTheOnlyRow() {
         MainWindowHarness h;
         QVERIFY(h.start());

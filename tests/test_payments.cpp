@@ -93,6 +93,10 @@ class PaymentsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each test runs on a database file and on a server database.
+    void initTestCase_data() { addStoreRows(); }
+    void init() { FETCH_STORE(); }
+
     // Each row: the stored invoice (amounts in ten-thousandths), the typed
     // amount, the boxes it meets, and what is stored afterwards (a history
     // line only when the payment was applied).
@@ -240,8 +244,9 @@ private slots:
     // There is never half a payment: the amount without its history line.
     void aFailedWriteIsReportedAndChangesNothing() {
         MainWindowHarness h;
-        h.program.sql(QStringLiteral("CREATE TRIGGER refuse AFTER UPDATE OF paymentdates ON "
-                                     "tblinvoice BEGIN SELECT RAISE(ABORT, 'disk refused'); END"));
+        h.program.refuseWrites(QStringLiteral("refuse"),
+                               QStringLiteral("AFTER UPDATE OF paymentdates"),
+                               QStringLiteral("tblinvoice"));
         QVERIFY(startWithInvoice(h, 1, 1000000, 0, 0));
         typeAmount(h, QStringLiteral("45.72"));
         expect(h, {firstQuestion("45.72"), lastQuestion("45.72", "54.28")});

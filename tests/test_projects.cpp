@@ -343,9 +343,10 @@ private slots:
         ProjectSteps p{h};
         h.addCustomer(1, QStringLiteral("Ames"));
         h.addProject(0, 1, QStringLiteral("Roof"), QStringLiteral("Active"));
-        h.program.sql(QStringLiteral("CREATE TRIGGER refuse BEFORE %1 ON tblservices "
-                                     "BEGIN SELECT RAISE(ABORT, 'disk refused'); END")
-                          .arg(isNew ? QStringLiteral("INSERT") : QStringLiteral("UPDATE")));
+        h.program.refuseWrites(QStringLiteral("refuse"),
+                               isNew ? QStringLiteral("BEFORE INSERT")
+                                     : QStringLiteral("BEFORE UPDATE"),
+                               QStringLiteral("tblservices"));
         QVERIFY(h.start());
         QVERIFY(p.open(QStringLiteral("Ames-1"), QStringLiteral("Roof\tActive")));
         p.press(isNew ? "cmdpNew" : "cmdpEdit");

@@ -15,6 +15,9 @@ class ProjectStoreTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase_data() { test::addStoreRows(); }
+    void init() { FETCH_STORE(); }
+
     // Hours times rate as they read, exactly, then rounded half away from
     // zero to four decimals. Rows marked "binary" get another figure from
     // single or double precision arithmetic, rows marked "half-even" from
@@ -64,13 +67,14 @@ private slots:
         QFETCH(QString, table);
         QFETCH(QList<int>, ids);
         QFETCH(int, next);
-        test::TempProgram program;
+        test::TempProgram program(test::currentStore());
         for (int id : ids)
             program.sql(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (id) VALUES (?)"),
                         {id});
-        SetDatabaseSignature(program.databasePath(), 2);
+        if (program.store() == test::Store::File)
+            SetDatabaseSignature(program.databasePath(), 2);
         Connection cn;
-        QVERIFY(cn.open(program.databasePath()));
+        QVERIFY(cn.open(program.location()));
         const std::optional<int> got = table == u"tblservices" ? projectstore::nextProjectId(cn)
                                                                : projectstore::nextInvoiceId(cn);
         QCOMPARE(got.value_or(-1), next);

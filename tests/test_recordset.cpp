@@ -13,8 +13,12 @@ class TestRecordset : public QObject, public test::StoreFixture {
     Q_OBJECT
 
 private slots:
+    void initTestCase_data() { test::addStoreRows(); }
     void initTestCase() { test::pinEnglishUs(); }
-    void init() { QVERIFY2(openStore(), qPrintable(m_cn->lastError().description)); }
+    void init() {
+        FETCH_STORE();
+        QVERIFY2(openStore(), qPrintable(m_cn->lastError().description));
+    }
     void cleanup() { closeStore(); }
 
     // --- Recordset ----------------------------------------------------------------
@@ -285,36 +289,70 @@ private slots:
         QCOMPARE(count(QStringLiteral("tblcustomer")), 1LL);
     }
 
-    // --- The file -------------------------------------------------------------------
+    // --- The file or the server database -------------------------------------------
 
-    void aMissingFileIsNotCreatedByOpening() {
-        const QString missing = m_program->file(QStringLiteral("missing.mdb"));
+    void aMissingDatabaseIsNotCreatedByOpening() {
         Connection cn;
-        QVERIFY(!cn.open(missing));
-        QCOMPARE(cn.lastError().number, errnum::FileNotFound);
-        QVERIFY(!QFile::exists(missing));
+        if (!onServer()) {
+            const QString missing = m_program->file(QStringLiteral("missing.mdb"));
+            QVERIFY(!cn.open(missing));
+            QCOMPARE(cn.lastError().number, errnum::FileNotFound);
+            QVERIFY(!QFile::exists(missing));
+        } else {
+            const QString missing = m_program->serverDatabase() + QStringLiteral("_missing");
+            QVERIFY(!cn.open(test::testserver::uriOf(missing)));
+            QVERIFY2(cn.lastError().description.contains(missing),
+                     qPrintable(cn.lastError().description));
+            QCOMPARE(test::scalarOnServer(qEnvironmentVariable("QUILLORY_TEST_SERVER"),
+                                          QStringLiteral("SELECT count(*) FROM pg_database WHERE "
+                                                         "datname=?"),
+                                          {missing})
+                         .toInt(),
+                     0);
+        }
         QVERIFY(!cn.isOpen());
     }
 
-    void aDatabaseInADirectoryWithUnusualCharactersOpens() {
+    // A folder, or a server database, whose name holds what a path or a URI
+    // gives a meaning of its own.
+    void aDatabaseWithUnusualCharactersInItsNameOpens() {
+        const QString unusual = QString::fromUtf8("a b#c%20d?e,f'g&h=\"i\" \u65e5\u672c \u00e9");
         QTemporaryDir base;
-        const QString dir = base.filePath(QString::fromUtf8("a b#c%20d?e,f'g \u65e5\u672c \u00e9"));
-        QVERIFY(QDir().mkpath(dir));
-        const QString path = dir + QStringLiteral("/records.mdb");
-        QVERIFY(QFile::copy(m_program->databasePath(), path));
+        QString location;
+        if (!onServer()) {
+            const QString dir = base.filePath(unusual);
+            QVERIFY(QDir().mkpath(dir));
+            location = dir + QStringLiteral("/records.mdb");
+            QVERIFY(QFile::copy(m_program->databasePath(), location));
+        } else {
+            const QString name = m_program->serverDatabase() + unusual;
+            QVERIFY(test::testserver::administer(
+                QStringLiteral("CREATE DATABASE \"") +
+                QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"'));
+            location = test::testserver::uriOf(name);
+        }
         Connection cn;
-        QVERIFY2(cn.open(path), qPrintable(cn.lastError().description));
+        QVERIFY2(cn.open(location), qPrintable(cn.lastError().description));
         QVERIFY(cn.execute(QStringLiteral("INSERT INTO tblcustomer (id, lname) VALUES (9, 'Z')")));
         cn.close();
-        // The row went into that file, and no other file appeared beside it.
+        // The row went into that database.
         Connection check;
-        QVERIFY(check.open(path));
+        QVERIFY(check.open(location));
         Recordset rs;
         QVERIFY(rs.open(QStringLiteral("SELECT lname FROM tblcustomer WHERE id=9"), check));
         QCOMPARE(rs.field(0).toString(), QStringLiteral("Z"));
         check.close();
-        QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("records.mdb")});
-        QCOMPARE(QDir(base.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
+        if (!onServer()) {
+            // No other file appeared beside it.
+            const QString dir = base.filePath(unusual);
+            QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("records.mdb")});
+            QCOMPARE(QDir(base.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
+                     1);
+        } else {
+            QVERIFY(m_cn->execute(QStringLiteral("SELECT 1")));
+            QCOMPARE(count(QStringLiteral("tblcustomer")), 0LL);
+            test::testserver::dropDatabase(m_program->serverDatabase() + unusual);
+        }
     }
 };
 

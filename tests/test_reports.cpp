@@ -58,13 +58,15 @@ bool near(double a, double b) {
     return std::abs(a - b) < 1e-9;
 }
 
-// A database of the test's own with a connection on it.
+// A database of the test's own (on the running row's store) with a
+// connection on it.
 struct Books {
-    TempProgram program;
+    TempProgram program{test::currentStore()};
     Connection cn;
     Books() {
-        SetDatabaseSignature(program.databasePath(), 2);
-        if (!cn.open(program.databasePath()))
+        if (program.store() == test::Store::File)
+            SetDatabaseSignature(program.databasePath(), 2);
+        if (!cn.open(program.location()))
             qFatal("Cannot open the test database");
     }
     void customer(int id, const QString& fname, const QString& lname,
@@ -105,7 +107,12 @@ class ReportsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { test::pinEnglishUs(); }
+    // The report queries run on a database file and on a server database.
+    void initTestCase_data() { test::addStoreRows(); }
+    void init() {
+        FETCH_STORE();
+        test::pinEnglishUs();
+    }
     void cleanup() { printing::setPrinterFactory({}); }
 
     // --- The printer rules -------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "data/signature.h"
 #include "testsupport.h"
 
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace quillory;
@@ -16,12 +17,15 @@ class RowGuardTest : public QObject {
     Connection m_cn;
 
 private slots:
+    void initTestCase_data() { test::addStoreRows(); }
     void init() {
-        m_program = std::make_unique<test::TempProgram>();
-        SetDatabaseSignature(m_program->databasePath(), 2);
+        FETCH_STORE();
+        m_program = std::make_unique<test::TempProgram>(test::currentStore());
+        if (m_program->store() == test::Store::File)
+            SetDatabaseSignature(m_program->databasePath(), 2);
         m_program->sql(QStringLiteral("INSERT INTO tblcustomer (id,fname,lname,street,phone) "
                                       "VALUES (7,'Ann','Ames','1 Main St',NULL)"));
-        QVERIFY(m_cn.open(m_program->databasePath()));
+        QVERIFY(m_cn.open(m_program->location()));
     }
     void cleanup() {
         m_cn.close();
@@ -75,6 +79,49 @@ private slots:
                                              "WHERE phone='555-0101'"))
                      .toInt(),
                  result == int(Result::Written) ? 1 : 0);
+    }
+
+    // A table without an id (the business options) finds its row by the
+    // store's row key, and writes only while the row holds what was shown.
+    void aRowWithoutAnIdIsFoundByItsRowKey_data() {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("busname");
+        QTest::newRow("nobody else") << "" << int(Result::Written) << "New";
+        QTest::newRow("another copy renamed it") << "UPDATE tblbusoptions SET busname='Theirs'"
+                                                 << int(Result::ChangedMeanwhile) << "Theirs";
+        QTest::newRow("a second row added after it")
+            << "INSERT INTO tblbusoptions (uselogin,busname) VALUES (0,'Second')"
+            << int(Result::Written) << "New";
+        // A file gives the new row the old one's row key.
+        QTest::newRow("removed, and another added in its place")
+            << "DELETE FROM tblbusoptions; INSERT INTO tblbusoptions (uselogin,busname) VALUES "
+               "(0,'Mine')"
+            << int(Result::ChangedMeanwhile) << "Mine";
+    }
+    void aRowWithoutAnIdIsFoundByItsRowKey() {
+        QFETCH(QString, meanwhile);
+        QFETCH(int, result);
+        QFETCH(QString, busname);
+        m_program->sql(QStringLiteral("INSERT INTO tblbusoptions (uselogin,busname) VALUES "
+                                      "(1,'Mine')"));
+        const QString key = m_cn.dialect().rowKey();
+        QVariant read;
+        QVERIFY(
+            m_cn.forEachRow(QStringLiteral("SELECT ") + key + QStringLiteral(" FROM tblbusoptions"),
+                            {}, [&read](const QSqlQuery& row) { read = row.value(0); }));
+        for (const QString& statement : meanwhile.split(u';', Qt::SkipEmptyParts))
+            m_program->sql(statement.trimmed());
+        const Result got = rowguard::writeIfUnchanged(
+            m_cn, QStringLiteral("tblbusoptions"), key, read,
+            {{QStringLiteral("uselogin"), 1}, {QStringLiteral("busname"), QStringLiteral("Mine")}},
+            {{QStringLiteral("busname"), QStringLiteral("New")}});
+        QCOMPARE(int(got), result);
+        QCOMPARE(m_program
+                     ->scalar(QStringLiteral("SELECT busname FROM tblbusoptions WHERE "
+                                             "busname<>'Second'"))
+                     .toString(),
+                 busname);
     }
 
     void withNothingToWriteItOnlyChecks() {

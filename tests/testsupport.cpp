@@ -2,7 +2,10 @@
 
 #include "core/environment.h"
 #include "core/formats.h"
+#include "data/connection.h"
+#include "data/database.h"
 #include "data/schema.h"
+#include "data/serveraddress.h"
 #include "data/signature.h"
 
 #include <QDir>
@@ -13,6 +16,10 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTest>
+#include <QUrl>
+
+#include <atomic>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -150,6 +157,184 @@ std::optional<QString> ScriptedPrompt::openFile(const QString& title, const QStr
     return e.inputAnswer;
 }
 
+namespace testserver {
+
+// Whether a statement failed because the session was gone (the server was
+// stopped, or ended it).
+bool sessionEnded(const QSqlError& error) {
+    const QString state = error.nativeErrorCode();
+    return state.isEmpty() || state.startsWith(QStringLiteral("08")) ||
+           state.startsWith(QStringLiteral("57P"));
+}
+
+namespace {
+
+const QString kAdministration = QStringLiteral("quillory-test-administration");
+
+QString identifier(const QString& name) {
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// The connection (by its name) of a direct session on a server database,
+// opened on first use and kept until the database is dropped.
+QString directConnection(const QString& uri) {
+    const QString name = QStringLiteral("quillory-test-direct ") + uri;
+    if (QSqlDatabase::contains(name))
+        return name;
+    Error error;
+    const std::optional<ServerAddress> address = ServerAddress::parse(uri, &error);
+    if (!address)
+        qFatal("The test server's address cannot be read: %s", qPrintable(error.description));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    // Not the program's name: the server's session list tells the program's
+    // own connections apart by it.
+    address->configure(db, std::nullopt, QStringLiteral("quillory-tests"));
+    if (!db.open())
+        qWarning("The test server does not answer: %s", qPrintable(db.lastError().text()));
+    return name;
+}
+
+void closeDirect(const QString& uri) {
+    const QString name = QStringLiteral("quillory-test-direct ") + uri;
+    if (!QSqlDatabase::contains(name))
+        return;
+    QSqlDatabase::database(name, false).close();
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+bool isConfigured() {
+    return !qEnvironmentVariableIsEmpty("QUILLORY_TEST_SERVER");
+}
+
+QString uriOf(const QString& database) {
+    QUrl url(qEnvironmentVariable("QUILLORY_TEST_SERVER"));
+    url.setPath(u'/' + database, QUrl::DecodedMode);
+    return url.toString(QUrl::FullyEncoded);
+}
+
+bool administer(const QString& statement) {
+    const QString uri = qEnvironmentVariable("QUILLORY_TEST_SERVER");
+    for (int attempt = 0;; ++attempt) {
+        QSqlDatabase db = QSqlDatabase::database(directConnection(uri), false);
+        QSqlQuery query(db);
+        if (db.isOpen() && query.exec(statement))
+            return true;
+        // A session that a restart of the server ended: once more on a new one.
+        if (attempt == 0 && sessionEnded(query.lastError())) {
+            query = QSqlQuery();
+            db = QSqlDatabase();
+            closeDirect(uri);
+            continue;
+        }
+        qWarning("The test server refused %s: %s", qPrintable(statement),
+                 qPrintable(query.lastError().text()));
+        return false;
+    }
+}
+
+QString createDatabase() {
+    static std::atomic<int> counter{0};
+    const QString name = QStringLiteral("quillory_test_%1_%2").arg(::getpid()).arg(++counter);
+    if (!administer(QStringLiteral("CREATE DATABASE ") + identifier(name))) {
+        QTest::qFail("The test server (QUILLORY_TEST_SERVER) could not make a database", __FILE__,
+                     __LINE__);
+        return {};
+    }
+    return name;
+}
+
+void dropDatabase(const QString& database) {
+    closeDirect(uriOf(database));
+    administer(QStringLiteral("DROP DATABASE IF EXISTS ") + identifier(database) +
+               QStringLiteral(" WITH (FORCE)"));
+}
+
+} // namespace testserver
+
+void addStoreRows() {
+    QTest::addColumn<int>("store");
+    QTest::newRow("file") << int(Store::File);
+    QTest::newRow("server") << int(Store::Server);
+}
+
+namespace {
+Store& storeOfRow() {
+    static Store store = Store::File;
+    return store;
+}
+} // namespace
+
+void noteStoreOfRow(int store) {
+    storeOfRow() = Store(store);
+}
+
+Store currentStore() {
+    return storeOfRow();
+}
+
+QVariant scalarOnServer(const QString& uri, const QString& query, const QVariantList& params) {
+    // A second try on a new session, for a server that was stopped and
+    // started again since the last statement.
+    for (int attempt = 0;; ++attempt) {
+        QSqlDatabase db = QSqlDatabase::database(testserver::directConnection(uri), false);
+        QSqlQuery q(db);
+        bool ok = false;
+        if (params.isEmpty()) {
+            ok = q.exec(query);
+        } else {
+            ok = q.prepare(query);
+            for (const QVariant& p : params)
+                q.addBindValue(toStorable(p));
+            ok = ok && q.exec();
+        }
+        if (ok) {
+            QVariant result;
+            if (q.next())
+                result = q.value(0);
+            return result;
+        }
+        if (attempt == 0 && testserver::sessionEnded(q.lastError())) {
+            q = QSqlQuery();
+            db = QSqlDatabase();
+            testserver::closeDirect(uri);
+            continue;
+        }
+        qFatal("Test statement failed: %s: %s", qPrintable(query),
+               qPrintable(q.lastError().text()));
+    }
+}
+
+TempProgram::TempProgram(Store store) : m_path(m_dir.path()), m_store(store) {
+    environment::setProgramDirectory(m_path);
+    environment::setClock([] { return fixedNow(); });
+    if (store == Store::File) {
+        Error error;
+        if (!createDatabaseFile(databasePath(), &error))
+            qFatal("Cannot create the test database: %s", qPrintable(error.description));
+        return;
+    }
+    m_serverDatabase = testserver::createDatabase();
+    if (m_serverDatabase.isEmpty())
+        return;
+    {
+        // The program makes its own tables on an empty server database.
+        Connection cn;
+        if (!cn.open(location()))
+            QTest::qFail(qPrintable(QStringLiteral("The program could not open the test "
+                                                   "server's database: ") +
+                                    cn.lastError().description),
+                         __FILE__, __LINE__);
+    }
+    writeAll(file(QStringLiteral("NetworkPath.sfe")),
+             (location() + QStringLiteral("\r\n")).toUtf8());
+}
+
+QString TempProgram::location() const {
+    return m_store == Store::Server ? testserver::uriOf(m_serverDatabase) : databasePath();
+}
+
 TempProgram::TempProgram(bool withDatabase, const QString& folder)
     : m_path(folder.isEmpty() ? m_dir.path() : m_dir.filePath(folder)) {
     if (!folder.isEmpty() && !QDir().mkpath(m_path))
@@ -166,13 +351,31 @@ TempProgram::TempProgram(bool withDatabase, const QString& folder)
 TempProgram::~TempProgram() {
     environment::setProgramDirectory(QString());
     environment::setClock({});
+    if (!m_serverDatabase.isEmpty())
+        testserver::dropDatabase(m_serverDatabase);
 }
 
 void TempProgram::sql(const QString& statement, const QVariantList& params) {
     scalar(statement, params);
 }
 
+void TempProgram::refuseWrites(const QString& name, const QString& when, const QString& table,
+                               const QString& message) {
+    if (m_store == Store::File) {
+        sql(QStringLiteral("CREATE TRIGGER %1 %2 ON %3 BEGIN SELECT RAISE(ABORT, '%4'); END")
+                .arg(name, when, table, message));
+        return;
+    }
+    sql(QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN RAISE "
+                       "EXCEPTION '%2' USING ERRCODE = 'integrity_constraint_violation'; END$$")
+            .arg(name, message));
+    sql(QStringLiteral("CREATE TRIGGER %1 %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %1()")
+            .arg(name, when, table));
+}
+
 QVariant TempProgram::scalar(const QString& query, const QVariantList& params) {
+    if (m_store == Store::Server)
+        return scalarOnServer(location(), query, params);
     return scalarOn(databasePath(), query, params);
 }
 

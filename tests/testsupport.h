@@ -73,24 +73,79 @@ private:
     QList<ShownBox> m_shown;
 };
 
+// The two stores the program runs on: a database file, or a database on a
+// server.
+enum class Store { File, Server };
+
+// The private PostgreSQL server that scripts/test.sh starts
+// (scripts/pg-test-server.sh), named by QUILLORY_TEST_SERVER.
+namespace testserver {
+// Whether the run has one. Without it the server rows of a test skip; with
+// it, a server that does not answer fails them.
+bool isConfigured();
+// The URI of a database on the test server.
+QString uriOf(const QString& database);
+// Makes a new, empty database (no tables) on the test server and gives its
+// name; fails the running test when the server does not answer.
+QString createDatabase();
+// Drops it, ending any session still on it.
+void dropDatabase(const QString& database);
+// Runs a statement on the server's administration database.
+bool administer(const QString& statement);
+} // namespace testserver
+
+// Gives the tests of a class a global data table with the column "store" and
+// the rows "file" and "server": each test function runs once on each store.
+// Call it from initTestCase_data(), and FETCH_STORE() from init().
+void addStoreRows();
+// Notes the store of the running global row (see FETCH_STORE).
+void noteStoreOfRow(int store);
+// The store of the running row (the file in a class without such rows).
+Store currentStore();
+// In init(): takes the running row's store, and skips a server row when the
+// run has no test server.
+#define FETCH_STORE()                                                                              \
+    do {                                                                                           \
+        QFETCH_GLOBAL(int, store);                                                                 \
+        ::quillory::test::noteStoreOfRow(store);                                                   \
+        if (::quillory::test::currentStore() == ::quillory::test::Store::Server &&                 \
+            !::quillory::test::testserver::isConfigured())                                         \
+            QSKIP("No test server: scripts/test.sh starts one (QUILLORY_TEST_SERVER)");            \
+    } while (false)
+
 // A program directory of its own for one test, with a fresh database made
-// from the shipped schema, and a fixed clock.
+// from the shipped schema, and a fixed clock. On the server store the
+// database is a new one on the test server (its tables made by the program
+// itself), and NetworkPath.sfe names it.
 class TempProgram {
 public:
     // With `withDatabase` false the directory holds no records.mdb. With a
     // folder name the program directory is a folder of that name inside the
     // temporary one.
     explicit TempProgram(bool withDatabase = true, const QString& folder = QString());
+    explicit TempProgram(Store store);
     ~TempProgram();
 
+    Store store() const { return m_store; }
     QString dir() const { return m_path; }
     QString file(const QString& name) const { return m_path + u'/' + name; }
     QString databasePath() const { return file(QStringLiteral("records.mdb")); }
+    // Where the database is, as the program opens it: the file's path, or the
+    // server database's URI.
+    QString location() const;
+    QString serverDatabase() const { return m_serverDatabase; }
 
-    // Runs statements directly against records.mdb, outside the program's
-    // own connection (the header is put back and hidden again around it).
+    // Runs statements directly against the database, outside the program's
+    // own connection (on a file, the header is put back and hidden again
+    // around it).
     void sql(const QString& statement, const QVariantList& params = {});
     QVariant scalar(const QString& query, const QVariantList& params = {});
+
+    // Makes the database refuse a write as a full disk would, with a
+    // constraint failure: a trigger `name` on `table` fires `when` ("BEFORE
+    // INSERT", "AFTER UPDATE OF paymentdates") and aborts with `message`.
+    void refuseWrites(const QString& name, const QString& when, const QString& table,
+                      const QString& message = QStringLiteral("disk refused"));
 
     // Now, as the program's clock reports it.
     static QDateTime fixedNow() { return QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)); }
@@ -98,7 +153,14 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_path;
+    Store m_store = Store::File;
+    QString m_serverDatabase;
 };
+
+// Runs a statement directly on a server database, outside the program's own
+// connection. Gives the first column of the first row, if any; a failed
+// statement ends the test run.
+QVariant scalarOnServer(const QString& uri, const QString& query, const QVariantList& params = {});
 
 // Runs a statement directly on a database file, outside the program's own
 // connection; a hidden header is put back around it. Gives the first column

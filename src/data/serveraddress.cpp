@@ -81,7 +81,8 @@ std::optional<ServerAddress> ServerAddress::parse(const QString& uri, Error* err
     return address;
 }
 
-void ServerAddress::configure(QSqlDatabase& db, const std::optional<QString>& password) const {
+void ServerAddress::configure(QSqlDatabase& db, const std::optional<QString>& password,
+                              const QString& applicationName) const {
     QStringList options;
     QList<QByteArray> given;
     for (const auto& [keyword, value] : m_options) {
@@ -100,7 +101,7 @@ void ServerAddress::configure(QSqlDatabase& db, const std::optional<QString>& pa
     for (const auto& [keyword, value] : kDefaults)
         if (!given.contains(keyword))
             options.append(QString::fromUtf8(keyword) + u'=' + quoted(value));
-    options.append(QStringLiteral("application_name=") + quoted(kServerApplicationName.toUtf8()));
+    options.append(QStringLiteral("application_name=") + quoted(applicationName.toUtf8()));
     if (password)
         db.setPassword(*password);
     db.setConnectOptions(options.join(u';'));

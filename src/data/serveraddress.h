@@ -31,9 +31,10 @@ public:
     static std::optional<ServerAddress> parse(const QString& uri, Error* error = nullptr);
 
     // Sets up a QPSQL connection to this address under the program's
-    // application name, with `password` where one is given. Nothing is
-    // written anywhere: the password stays in memory.
-    void configure(QSqlDatabase& db, const std::optional<QString>& password) const;
+    // application name (or another one's), with `password` where one is
+    // given. Nothing is written anywhere: the password stays in memory.
+    void configure(QSqlDatabase& db, const std::optional<QString>& password,
+                   const QString& applicationName = kServerApplicationName) const;
 
     // After a failed connection: whether the server asked for a password that
     // none of libpq's places gave. Tries once more with libpq alone, and

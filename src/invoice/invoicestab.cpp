@@ -65,7 +65,9 @@ void InvoicesTab::lstInvoices_Click() {
         customerId ? invoicestore::invoiceRow(m_db, selectedInvoiceId(), *customerId)
                    : std::nullopt;
     if (!invoice) {
-        invoiceNotFound();
+        // A lost server connection has been reported: the invoice is not gone.
+        if (!m_db.cnMain.isConnectionLost())
+            invoiceNotFound();
         return;
     }
     const invoiceview::Texts texts = invoiceview::viewTexts(*invoice, environment::now());
@@ -117,7 +119,8 @@ void InvoicesTab::cmdiPayment_Click() {
     const std::optional<invoicestore::Row> invoice =
         customerId ? invoicestore::invoiceRow(m_db, invoiceId, *customerId) : std::nullopt;
     if (!invoice) {
-        invoiceNotFound();
+        if (!m_db.cnMain.isConnectionLost())
+            invoiceNotFound();
         return;
     }
     const std::optional<Money> due = Money::fromStored(invoice->value(QStringLiteral("amountdue")));
