@@ -233,7 +233,19 @@ QStringList differences(const Figures& source, const Figures& target) {
     return texts;
 }
 
-bool copyRows(Connection& from, Connection& to, const ProgressFunction& progress, Error* error) {
+namespace {
+
+// The target's prepared statements, kept until its transaction has ended: a
+// server refuses to free them inside a transaction that a failed row ended.
+using Statements = std::vector<std::unique_ptr<QSqlQuery>>;
+
+// Copies every row of the four tables from `from` to `to`, table by table
+// (the rows of tblbusoptions in their order, whose first is the one in use).
+// `from` reads from one snapshot and `to` is inside its write transaction;
+// nothing is committed here. False, with `error` set, at the first row the
+// target refuses.
+bool copyRows(Connection& from, Connection& to, const ProgressFunction& progress,
+              Statements& statements, Error* error) {
     const auto fail = [error](const Error& e) {
         if (error)
             *error = e;
@@ -266,7 +278,8 @@ bool copyRows(Connection& from, Connection& to, const ProgressFunction& progress
         const int batch = to.isServer() ? kRowsPerInsert : 1;
         if (!to.ensureReady())
             return fail(to.lastError());
-        QSqlQuery insert(to.database());
+        statements.push_back(std::make_unique<QSqlQuery>(to.database()));
+        QSqlQuery& insert = *statements.back();
         if (!insert.prepare(insertStatement(table, batch)))
             return fail(to.errorOf(insert.lastError()));
         QVariantList values;
@@ -275,14 +288,18 @@ bool copyRows(Connection& from, Connection& to, const ProgressFunction& progress
         const auto flush = [&]() {
             if (rows == 0)
                 return true;
-            if (rows == batch) {
-                for (qsizetype i = 0; i < values.size(); ++i)
-                    insert.bindValue(int(i), toStorable(values.at(i)));
-                if (!insert.exec())
-                    return to.failFrom(insert.lastError());
-            } else if (!to.execute(insertStatement(table, rows), values)) {
-                return false;
+            QSqlQuery* statement = &insert;
+            if (rows < batch) {
+                // The last rows, fewer than a batch, in a statement of their own.
+                statements.push_back(std::make_unique<QSqlQuery>(to.database()));
+                statement = statements.back().get();
+                if (!statement->prepare(insertStatement(table, rows)))
+                    return to.failFrom(statement->lastError());
             }
+            for (qsizetype i = 0; i < values.size(); ++i)
+                statement->bindValue(int(i), toStorable(values.at(i)));
+            if (!statement->exec())
+                return to.failFrom(statement->lastError());
             done.copied += rows;
             values.clear();
             rows = 0;
@@ -305,8 +322,6 @@ bool copyRows(Connection& from, Connection& to, const ProgressFunction& progress
 }
 
 // --- The whole move -------------------------------------------------------------
-
-namespace {
 
 // One side of a move, opened for it: a database file, held against every copy
 // of the program and with its header restored, or a server's database, where
@@ -429,6 +444,7 @@ Result copyInto(Connection& source, Side& target, const ProgressFunction& progre
     };
     // One transaction, which holds the writers of every copy off until it
     // ends.
+    Statements statements;
     Transaction transaction(target.cn);
     if (!transaction.isActive())
         return failed(target.cn.lastError());
@@ -448,7 +464,7 @@ Result copyInto(Connection& source, Side& target, const ProgressFunction& progre
     }
 
     Error error;
-    if (!copyRows(source, target.cn, progress, &error))
+    if (!copyRows(source, target.cn, progress, statements, &error))
         return failed(error);
 
     const std::optional<Figures> sourceFigures = figuresOf(source);
@@ -465,6 +481,7 @@ Result copyInto(Connection& source, Side& target, const ProgressFunction& progre
                                                 differ.join(QStringLiteral("; ")) + u'.'});
     if (!transaction.commit())
         return failed(target.cn.lastError());
+    statements.clear();
     for (const TableFigures& table : result.target)
         result.rows += table.rows;
     target.close(true);

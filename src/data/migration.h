@@ -55,13 +55,6 @@ struct Progress {
 };
 using ProgressFunction = std::function<void(const Progress&)>;
 
-// Copies every row of the four tables from `from` to `to`, table by table (the
-// rows of tblbusoptions in their order, whose first is the one in use).
-// `from` should read from one snapshot and `to` be inside its write
-// transaction; nothing is committed here. False, with `error` set, at the
-// first row the target refuses.
-bool copyRows(Connection& from, Connection& to, const ProgressFunction& progress, Error* error);
-
 // The whole move from the database at `from` to the one at `to`, each a
 // database file's path or a server's URI (see isServerLocation). A missing
 // target file is made with the program's schema, and a server database
