@@ -20,12 +20,19 @@ QStringList entries(const QListWidget* list) {
     return out;
 }
 
+// The hours and the rate in hundredths, as both stores write them as text.
+#define HUNDREDTHS "CAST(billinghours*100 AS INTEGER)||'|'||CAST(billingrate*100 AS INTEGER)"
+
 } // namespace
 
 class ProjectsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each test runs on a database file and on a server database.
+    void initTestCase_data() { test::addStoreRows(); }
+    void init() { FETCH_STORE(); }
+
     // --- The filter and the project view ------------------------------------------
 
     void theFilterListsEachStatusWithoutRegardToCaseAndAllOfThem() {
@@ -67,8 +74,9 @@ private slots:
         // Listed first: a lookup that ignored letter case would show it for "Roof".
         h.addProject(6, 4, QStringLiteral("roof"), QStringLiteral("On Hold"));
         p.addProject(7, 4, QStringLiteral("Roof"), QStringLiteral("On Hold"), 42.5, 20.75);
-        h.program.sql(QStringLiteral("UPDATE tblservices SET notes='line 1'||char(10)||'line 2', "
-                                     "DateCreated='2026-12-01 00:00:00' WHERE id=7"));
+        h.program.sql(QStringLiteral("UPDATE tblservices SET notes=?, "
+                                     "DateCreated='2026-12-01 00:00:00' WHERE id=7"),
+                      {QStringLiteral("line 1\nline 2")});
         h.program.sql(QStringLiteral("INSERT INTO tblservices (id,customerid,summary) "
                                      "VALUES (8,4,'Bare')"));
         h.program.sql(QStringLiteral("INSERT INTO tblservices (id,customerid,summary,billinghours,"
@@ -206,11 +214,11 @@ private slots:
         QVERIFY(!p.editing());
         QCOMPARE(p.text("txtpSummary"), QString());
         QCOMPARE(h.program
-                     .scalar(QStringLiteral("SELECT id||'|'||customerid||'|'||billinghours||'|'||"
-                                            "billingrate||'|'||summary||'|'||status||'|'||"
+                     .scalar(QStringLiteral("SELECT id||'|'||customerid||'|'||" HUNDREDTHS
+                                            "||'|'||summary||'|'||status||'|'||"
                                             "DateCreated||'|'||invoicegenerated FROM tblservices"))
                      .toString(),
-                 QStringLiteral("0|1|1000.0|2.5|  |Pending|2026-12-06 09:05:07|0"));
+                 QStringLiteral("0|1|100000|250|  |Pending|2026-12-06 09:05:07|0"));
     }
 
     // Summaries are unique per customer, letter for letter; another customer
@@ -277,19 +285,19 @@ private slots:
     void editingWritesOnlyWhatChangedAndNeverOverAnotherCopy_data() {
         QTest::addColumn<QString>("meanwhile");
         QTest::addColumn<QString>("message"); // empty: saved
-        QTest::addColumn<QString>("stored");  // hours|rate|notes|status|DateCreated
+        QTest::addColumn<QString>("stored");  // hours|rate (hundredths)|notes|status|DateCreated
         const QString changed = QStringLiteral("This project was changed by another user since "
                                                "it was shown. Select it again to see the change.");
         QTest::newRow("alone") << ""
                                << ""
-                               << "40.0|20.75|a\nb|Active|2026-12-06 09:05:07";
+                               << "4000|2075|a\nb|Active|2026-12-06 09:05:07";
         QTest::newRow("another column changed")
             << "UPDATE tblservices SET notes='theirs' WHERE id=3"
             << ""
-            << "40.0|20.75|theirs|Active|2026-12-06 09:05:07";
+            << "4000|2075|theirs|Active|2026-12-06 09:05:07";
         QTest::newRow("the changed column changed")
             << "UPDATE tblservices SET billinghours=41 WHERE id=3" << changed
-            << "41.0|20.75|a\nb|On Hold|2026-12-01 10:00:00";
+            << "4100|2075|a\nb|On Hold|2026-12-01 10:00:00";
         QTest::newRow("removed") << "DELETE FROM tblservices WHERE id=3"
                                  << "Project record not found."
                                  << "";
@@ -303,7 +311,7 @@ private slots:
         h.addCustomer(1, QStringLiteral("Ames"));
         p.addProject(3, 1, QStringLiteral("Roof"), QStringLiteral("On Hold"), 42.5, 20.75, 1);
         // An LF line break the boxes would show as CR LF: untouched, it stays.
-        h.program.sql(QStringLiteral("UPDATE tblservices SET notes='a'||char(10)||'b'"));
+        h.program.sql(QStringLiteral("UPDATE tblservices SET notes=?"), {QStringLiteral("a\nb")});
         QVERIFY(h.start());
         QVERIFY(p.open(QStringLiteral("Ames-1"), QStringLiteral("Roof\tOn Hold")));
         p.press("cmdpEdit");
@@ -321,11 +329,10 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
         QCOMPARE(p.editing(), !message.isEmpty());
         QCOMPARE(p.text("txtpBillingHours"), message.isEmpty() ? QString() : QStringLiteral("40"));
-        QCOMPARE(p.project(QStringLiteral("billinghours||'|'||billingrate||'|'||notes||'|'||"
-                                          "status||'|'||DateCreated"),
-                           3)
-                     .toString(),
-                 stored);
+        QCOMPARE(
+            p.project(QStringLiteral(HUNDREDTHS "||'|'||notes||'|'||status||'|'||DateCreated"), 3)
+                .toString(),
+            stored);
         if (!stored.isEmpty())
             QCOMPARE(p.project(QStringLiteral("invoicegenerated"), 3).toInt(), 1);
     }
@@ -359,11 +366,10 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
         QVERIFY(p.editing());
         QCOMPARE(p.text("txtpBillingHours"), QStringLiteral("7"));
-        QCOMPARE(h.program
-                     .scalar(QStringLiteral("SELECT group_concat(billinghours) FROM "
-                                            "tblservices"))
-                     .toString(),
-                 QStringLiteral("1.5"));
+        QCOMPARE(h.count(QStringLiteral("tblservices")), 1);
+        QCOMPARE(
+            h.program.scalar(QStringLiteral("SELECT billinghours FROM tblservices")).toDouble(),
+            1.5);
     }
 
     // Clicking the highlighted project after a Cancel shows it again; Edit

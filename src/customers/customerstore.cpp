@@ -81,8 +81,7 @@ QStringList projectEntries(Database& db, int customerId) {
 
 QStringList projectStatuses(Database& db, int customerId) {
     // Statuses that differ only in letter case are one.
-    return columnTexts(db, db.cnMain.dialect().distinctStatusesWhereCustomer() + idText(customerId),
-                       0);
+    return columnTexts(db, db.cnMain.dialect().distinctStatuses(idText(customerId)), 0);
 }
 
 QStringList invoiceEntries(Database& db, int customerId) {

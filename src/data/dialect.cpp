@@ -29,8 +29,9 @@ public:
 
     QString statusMatches() const override { return QStringLiteral("status=?"); }
 
-    QString distinctStatusesWhereCustomer() const override {
-        return QStringLiteral("SELECT DISTINCT status FROM tblservices WHERE customerid=");
+    QString distinctStatuses(const QString& customerId) const override {
+        return QStringLiteral("SELECT DISTINCT status FROM tblservices WHERE customerid=") +
+               customerId;
     }
 
     QString rowKey() const override { return QStringLiteral("rowid"); }

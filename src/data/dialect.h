@@ -47,9 +47,10 @@ public:
     // The condition on tblservices that the status equals the value bound
     // for its "?" regardless of letter case.
     virtual QString statusMatches() const = 0;
-    // The start of the query of a customer's distinct statuses (letter case
-    // ignored), up to "WHERE customerid=".
-    virtual QString distinctStatusesWhereCustomer() const = 0;
+    // The query of a customer's distinct statuses (letter case ignored), each
+    // in the order of its first project; `customerId` stands in it as given
+    // (digits, or "?").
+    virtual QString distinctStatuses(const QString& customerId) const = 0;
 
     // A column that finds a row of a table without an id again, for as long
     // as nobody changes it.

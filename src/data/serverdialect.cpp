@@ -45,9 +45,12 @@ public:
     // lower() on both sides, as the status index of the schema is built.
     QString statusMatches() const override { return QStringLiteral("lower(status)=lower(?)"); }
 
-    QString distinctStatusesWhereCustomer() const override {
-        return QStringLiteral("SELECT DISTINCT ON (lower(status)) status FROM tblservices WHERE "
-                              "customerid=");
+    // As a file lists them: each status as its first project has it, in the
+    // order of those projects.
+    QString distinctStatuses(const QString& customerId) const override {
+        return QStringLiteral("SELECT status FROM (SELECT DISTINCT ON (lower(status)) status, id "
+                              "FROM tblservices WHERE customerid=") +
+               customerId + QStringLiteral(" ORDER BY lower(status), id) AS firsts ORDER BY id");
     }
 
     // A row's place in its table: it changes when the row is changed, which
