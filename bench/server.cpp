@@ -75,8 +75,13 @@ public:
         const char* keywords[] = {"dbname", "application_name", nullptr};
         const char* values[] = {dbname.constData(), "quillory-bench-bare", nullptr};
         m_connection = PQconnectdbParams(keywords, values, 1);
-        if (PQstatus(m_connection) == CONNECTION_OK)
+        if (PQstatus(m_connection) == CONNECTION_OK) {
+            // The server's notices ("... does not exist, skipping") are not
+            // figures: none goes to the output.
+            PQsetNoticeProcessor(
+                m_connection, [](void*, const char*) {}, nullptr);
             return true;
+        }
         std::printf("warning: the bare connection failed: %s\n", PQerrorMessage(m_connection));
         return false;
     }
