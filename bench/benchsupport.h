@@ -109,6 +109,7 @@ void benchCustomers(Context& context);
 void benchProjects(Context& context, CountingPrompt& prompt);
 void benchInvoices(Context& context);
 void benchReports(Context& context);
+void benchExports(Context& context);
 void benchCompaction(Context& context);
 
 } // namespace bench

@@ -1,11 +1,11 @@
 // Compact and repair of the whole database, as the Options menu runs it: the
 // database closed, compacted with its backup copy, and opened again. The
-// copies go to the user's temporary directory.
+// backup copies go to the user's own folder in the temporary directory.
 #include "benchsupport.h"
 #include "data/compact.h"
 #include "data/database.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -25,7 +25,7 @@ void benchCompaction(Context& context) {
     const auto onStep = [&](compaction::Step next) {
         if (!current.empty())
             figure(("compaction_step_" + current).c_str(), msSince(step), "ms");
-        static const char* names[] = {"lock", "backup", "compact", "check", "replace"};
+        static const char* names[] = {"lock", "backup", "compact", "check"};
         current = names[static_cast<int>(next)];
         step.restart();
     };
@@ -41,7 +41,7 @@ void benchCompaction(Context& context) {
         ++context.failures;
         std::printf("warning: the compaction failed: %s\n", qPrintable(result.error.description));
     }
-    QFile::remove(compaction::backupPath());
+    QDir(quillory::backupplace::folderFor(path)).removeRecursively();
 }
 
 } // namespace bench

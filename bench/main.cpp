@@ -76,6 +76,7 @@ int timeWindow(const Options& options, CountingPrompt& prompt, bool everySubject
     benchInvoices(context);
     if (everySubject) {
         benchReports(context);
+        benchExports(context);
         benchCompaction(context);
     }
     failures += context.failures;

@@ -6,7 +6,10 @@
 #   scripts/pg-test-server.sh start DIR   initdb when DIR holds no cluster yet,
 #                                         start the server, print its variables
 #   scripts/pg-test-server.sh stop DIR    stop the server by its pid (fast
-#                                         shutdown) and wait until it is gone
+#                                         shutdown) and wait until it is gone;
+#                                         also any server of a folder in DIR
+#                                         (a test's own, which it stops and
+#                                         starts, left by a test that died)
 #   scripts/pg-test-server.sh env DIR     print the variables again
 #
 # The variables, as lines for `eval`:
@@ -110,6 +113,9 @@ start)
     print_env
     ;;
 stop)
+    for inner in "$dir"/*/server.pid; do
+        [ -f "$inner" ] && "$0" stop "$(dirname "$inner")"
+    done
     if pid=$(running_pid); then
         # SIGINT is the server's fast shutdown: sessions are ended, nothing
         # waits for them.

@@ -1,7 +1,8 @@
 // A damaged database: one page of a table overwritten with garbage, as a disk
-// fault leaves it. The damage is reported once, with where the last backup
-// copy is, and nothing is written to the file after it: not a save, not the
-// marker at the end, not a compaction over the backup copy.
+// fault leaves it, or an index that no longer matches its table. The damage
+// is reported once, with where the last backup copy of that database is, and
+// nothing is written to the file after it: not a save, not the marker at the
+// end, not a compaction over the backup copy.
 #include "customerediting.h"
 #include "data/compact.h"
 #include "data/recordset.h"
@@ -11,6 +12,7 @@
 #include "projectsteps.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -38,15 +40,54 @@ void damageTable(const QString& databasePath, const QString& table) {
         qFatal("Cannot damage %s", qPrintable(table));
 }
 
-void expectDamageReport(ScriptedPrompt& prompt, const QString& databasePath) {
-    prompt.expectMessage(
-        damagedDatabaseText(kMalformed + QStringLiteral(" (") + databasePath + u')'), kDamaged,
-        Prompt::Ok, Prompt::Buttons::Ok, Prompt::Icon::Critical);
+// Runs statements on one connection of their own, outside the program's.
+void runOn(const QString& databasePath, const QStringList& statements) {
+    const bool marked = writeSignature(databasePath, 2) == SignatureResult::Written;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("damaging"));
+        db.setDatabaseName(databasePath);
+        if (!db.open())
+            qFatal("Cannot open %s", qPrintable(databasePath));
+        for (const QString& statement : statements) {
+            QSqlQuery query(db);
+            if (!query.exec(statement))
+                qFatal("%s failed", qPrintable(statement));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("damaging"));
+    if (marked)
+        writeSignature(databasePath, 1);
 }
 
-void expectNotSaved(ScriptedPrompt& prompt) {
-    prompt.expectMessage(notSavedToDamagedDatabaseText(), kDamaged, Prompt::Ok, Prompt::Buttons::Ok,
-                         Prompt::Icon::Exclamation);
+// Moves project 4 to customer 2 behind the back of the index of projects by
+// customer, which still files it under customer 1: every page stays whole,
+// only the index and its table disagree.
+void makeIndexStale(const QString& databasePath) {
+    const QString entry =
+        scalarOn(databasePath, QStringLiteral("SELECT quote(name)||','||quote(tbl_name)||','||"
+                                              "rootpage||','||quote(sql) FROM sqlite_master "
+                                              "WHERE name='tblservices_customerid'"))
+            .toString();
+    runOn(databasePath, {QStringLiteral("PRAGMA writable_schema=ON"),
+                         QStringLiteral("DELETE FROM sqlite_master WHERE name="
+                                        "'tblservices_customerid'")});
+    runOn(databasePath, {QStringLiteral("UPDATE tblservices SET customerid=2 WHERE id=4")});
+    runOn(databasePath,
+          {QStringLiteral("PRAGMA writable_schema=ON"),
+           QStringLiteral("INSERT INTO sqlite_master VALUES ('index',") + entry + u')'});
+}
+
+void expectDamageReport(ScriptedPrompt& prompt, const QString& databasePath) {
+    prompt.expectMessage(
+        damagedDatabaseText(kMalformed + QStringLiteral(" (") + databasePath + u')', databasePath),
+        kDamaged, Prompt::Ok, Prompt::Buttons::Ok, Prompt::Icon::Critical);
+}
+
+void expectNotSaved(ScriptedPrompt& prompt, const QString& databasePath) {
+    prompt.expectMessage(notSavedToDamagedDatabaseText(databasePath), kDamaged, Prompt::Ok,
+                         Prompt::Buttons::Ok, Prompt::Icon::Exclamation);
 }
 
 // Whether another copy of the program could take the write lock now.
@@ -82,7 +123,7 @@ private slots:
     void initTestCase() { pinEnglishUs(); }
     void init() {
         qputenv("TMPDIR", QFile::encodeName(m_temp.path()));
-        QFile::remove(compaction::backupPath());
+        QDir(backupplace::userFolder()).removeRecursively();
     }
 
     // The customer list met first (its table damaged), or the start-up's
@@ -101,8 +142,10 @@ private slots:
         h.addCustomer(2, QStringLiteral("Bell"));
         damageTable(h.program.databasePath(), damaged);
         // The backup copy the box names, from the last compaction.
-        QVERIFY(QFile::copy(h.program.databasePath(), compaction::backupPath()));
-        const QByteArray backup = readAll(compaction::backupPath());
+        const QString backupPath = compaction::backupPath(h.program.databasePath());
+        QVERIFY(backupplace::makeFolderFor(h.program.databasePath()).isEmpty());
+        QVERIFY(QFile::copy(h.program.databasePath(), backupPath));
+        const QByteArray backup = readAll(backupPath);
 
         // The customer list cannot be read: one box, which says so, not the
         // refresh failure after it.
@@ -111,6 +154,7 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
         QVERIFY(h.prompt.shown().constLast().text.contains(
             QStringLiteral("Options > Compact Database on ")));
+        QVERIFY(h.prompt.shown().constLast().text.contains(backupPath));
         QCOMPARE(logLines(h.program), 1);
         QCOMPARE(h.get<QListWidget>("lstCustomer")->count(), listed);
         const QByteArray opened = readAll(h.program.databasePath());
@@ -120,7 +164,7 @@ private slots:
         click(h, "cmdCustNew");
         typeRequired(h, QStringLiteral("Cole"));
         for (int attempt = 0; attempt < 2; ++attempt) {
-            expectNotSaved(h.prompt);
+            expectNotSaved(h.prompt, h.program.databasePath());
             click(h, "cmdCustSave");
             QVERIFY(h.prompt.verifyAllShown());
             QVERIFY(inEditState(h));
@@ -130,10 +174,10 @@ private slots:
 
         // Compacting would replace the file and the backup copy: refused
         // before it asks.
-        expectNotSaved(h.prompt);
+        expectNotSaved(h.prompt, h.program.databasePath());
         h.get<QAction>("mnuOptionsData")->trigger();
         QVERIFY(h.prompt.verifyAllShown());
-        QCOMPARE(readAll(compaction::backupPath()), backup);
+        QCOMPARE(readAll(backupPath), backup);
 
         // Closing leaves the file as it was, without the marker.
         h.window.reset();
@@ -172,24 +216,38 @@ private slots:
         // A second try is refused before it writes anything.
         p.expectFigures(QStringLiteral("42.5"), QStringLiteral("20.75"), QStringLiteral("$881.88"));
         p.expectInvoiceQuestion();
-        expectNotSaved(h.prompt);
+        expectNotSaved(h.prompt, h.program.databasePath());
         p.press("cmdpGenInvoice");
         QVERIFY(h.prompt.verifyAllShown());
         QCOMPARE(readAll(h.program.databasePath()), before);
         QCOMPARE(logLines(h.program), 1);
     }
 
-    // A damaged page that nothing has read yet: compacting finds it before it
-    // makes the backup copy, so the last good copy stays, and the program
-    // writes nothing more.
+    // Damage that nothing has read yet, even damage SQLite's quick check does
+    // not see: compacting finds it in the copy before that becomes the
+    // backup, so the last good copy stays, and the program writes nothing
+    // more.
+    void compactingAnUnnoticedDamagedDatabaseKeepsTheLastBackup_data() {
+        QTest::addColumn<bool>("indexOnly");
+        QTest::newRow("a page of a table") << false;
+        QTest::newRow("an index that no longer matches its table") << true;
+    }
     void compactingAnUnnoticedDamagedDatabaseKeepsTheLastBackup() {
+        QFETCH(bool, indexOnly);
         MainWindowHarness h;
+        ProjectSteps p{h};
         h.addCustomer(1, QStringLiteral("Ames"));
-        const QByteArray good = readAll(h.program.databasePath());
-        QVERIFY(writeAll(compaction::backupPath(), good));
-        damageTable(h.program.databasePath(), QStringLiteral("tblservices"));
+        p.addProject(4, 1, QStringLiteral("Roof"), QStringLiteral("On Hold"), 42.5, 20.75);
+        const QString path = h.program.databasePath();
+        const QByteArray good = readAll(path);
+        QVERIFY(backupplace::makeFolderFor(path).isEmpty());
+        QVERIFY(writeAll(compaction::backupPath(path), good));
+        if (indexOnly)
+            makeIndexStale(path);
+        else
+            damageTable(path, QStringLiteral("tblservices"));
         QVERIFY(h.start());
-        const QByteArray opened = readAll(h.program.databasePath());
+        const QByteArray opened = readAll(path);
 
         h.prompt.expectMessage(QStringLiteral("Compress and repair the database?"),
                                QStringLiteral("Confirmation Required"), Prompt::Yes,
@@ -200,17 +258,18 @@ private slots:
         const ShownBox& report = h.prompt.shown().constLast();
         QCOMPARE(report.icon, Prompt::Icon::Critical);
         QVERIFY(report.text.startsWith(QStringLiteral("The database is damaged")));
-        QVERIFY(report.text.contains(compaction::backupPath()));
-        QCOMPARE(readAll(compaction::backupPath()), good);
-        QVERIFY(!QFile::exists(compaction::compactedPath()));
-        QCOMPARE(readAll(h.program.databasePath()), opened);
+        QVERIFY(report.text.contains(compaction::backupPath(path)));
+        QCOMPARE(readAll(compaction::backupPath(path)), good);
+        QCOMPARE(QDir(backupplace::folderFor(path)).entryList(QDir::Files),
+                 QStringList{QStringLiteral("backup.mdb")});
+        QCOMPARE(readAll(path), opened);
 
         click(h, "cmdCustNew");
         typeRequired(h, QStringLiteral("Cole"));
-        expectNotSaved(h.prompt);
+        expectNotSaved(h.prompt, path);
         click(h, "cmdCustSave");
         QVERIFY(h.prompt.verifyAllShown());
-        QCOMPARE(readAll(h.program.databasePath()), opened);
+        QCOMPARE(readAll(path), opened);
     }
 
     // Every way the program writes is refused once damage has been met, by

@@ -125,8 +125,9 @@ private slots:
     void theSignatureNeverCreatesOrOverwritesAForeignFile() {
         test::TempProgram program(false);
         const QString path = program.databasePath();
-        QCOMPARE(SetDatabaseSignature(path, 1), SignatureResult::Missing);
-        QCOMPARE(SetDatabaseSignature(path, 2), SignatureResult::Missing);
+        for (int mode : {0, 1, 2, 3})
+            QCOMPARE(SetDatabaseSignature(path, mode),
+                     mode == 1 || mode == 2 ? SignatureResult::Missing : SignatureResult::NoMode);
         QVERIFY(!QFile::exists(path));
 
         const QByteArray text("Dear Sir or Madam, this is a letter.\r\n");

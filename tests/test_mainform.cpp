@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSet>
@@ -98,11 +99,32 @@ private slots:
         QCOMPARE(boxes::characterLimit(h.get<QLineEdit>("txtpSummary")), 50);
         QCOMPARE(boxes::characterLimit(h.get<QLineEdit>("txtiPayment")), 50);
         QCOMPARE(boxes::characterLimit(h.get<QLineEdit>("txtpBillingHours")), 32767);
-        QCOMPARE(h.get<QAction>("mnuFileExit")->text(), QStringLiteral("E&xit"));
-        QCOMPARE(h.get<QAction>("mnuOptionsData")->text(), QStringLiteral("Compact &Database"));
-        QCOMPARE(h.get<QAction>("mnuRepAnnualRep")->text(),
-                 QStringLiteral("Invoice Totals (To Date)"));
-        QCOMPARE(h.get<QMenu>("mnuHelp")->title(), QStringLiteral("&Help"));
+        // Every menu with its items in order, a separator as "-"; Export is
+        // the program's own, between Reports and Help.
+        QStringList menus;
+        for (const QAction* menu : h.get<QMenuBar>("menubar")->actions()) {
+            QStringList items{menu->menu()->objectName() + u' ' + menu->text()};
+            for (const QAction* item : menu->menu()->actions())
+                items.append(item->isSeparator() ? QStringLiteral("-")
+                                                 : item->objectName() + u' ' + item->text());
+            menus.append(items.join(QStringLiteral(" | ")));
+        }
+        QCOMPARE(menus,
+                 QStringList({"mnuFile &File | mnuFileExit E&xit",
+                              "mnuOptions &Options | mnuOptionsData Compact &Database | "
+                              "mnuOptionsInfo Set &Business Information",
+                              "mnuRep &Reports | mnuRepCustSum Customer Summary List (Email, Act "
+                              "Balance) | mnuRepSelCustOpenInv Selected Customer - Open Invoices | "
+                              "- | mnuRepAnnualRep Invoice Totals (To Date)",
+                              "mnuExport &Export | mnuExpInvoicePdf Invoice as &PDF… | "
+                              "mnuExpInvoiceEmail &E-mail Invoice… | - | "
+                              "mnuExpTotalsPdf Invoice &Totals as PDF… | "
+                              "mnuExpSummaryPdf Customer &Summary List as PDF… | - | "
+                              "mnuExpCustomersCsv &Customers as CSV… | "
+                              "mnuExpProjectsCsv P&rojects as CSV… | "
+                              "mnuExpInvoicesCsv &Invoices and Payments as CSV…",
+                              "mnuHelp &Help | mnuHelpManual &Manual | mnuHelpWebsite &Website | "
+                              "mnuHelpAbout &About"}));
         QVERIFY(h.get<QAction>("mnuRepSep")->isSeparator());
     }
 

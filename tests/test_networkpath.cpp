@@ -5,14 +5,19 @@
 #include "data/schema.h"
 #include "data/serveraddress.h"
 #include "data/signature.h"
+#include "ordinaryuser.h"
 #include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillory;
 using test::header;
@@ -432,6 +437,87 @@ private slots:
                               share + u')') &&
                      log.contains(QStringLiteral("a database server is recommended")),
                  qPrintable(log));
+    }
+
+    // A start that cannot go on says why, with the path to look at, and no
+    // advice to restore a backup copy over a good database.
+    void aFailedStartNamesItsCause_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("box"); // title, TAB, text; %db, %sfe, %dir for the paths
+        const QString notFound = "File not found\t" + kFileNotFoundText + "53:\r\n";
+        QTest::newRow("an empty NetworkPath.sfe")
+            << "empty" << notFound + "%sfe names no database: its first line holds no path.";
+        QTest::newRow("a folder named in NetworkPath.sfe")
+            << "folder"
+            << notFound + "%dir/shared is a folder, not the database file (named in %sfe).";
+        QTest::newRow("a database held by another program")
+            << "held"
+            << "Database In Use\tThe database is in use by another program:\r\n%db\r\n\r\n"
+               "Wait until that program is done with it, then try again.";
+        QTest::newRow("a database the user may only read")
+            << "user: file"
+            << "Permission Needed\t%db cannot be written; ask for write permission.";
+        QTest::newRow("a folder the user may not write")
+            << "user: folder"
+            << "Permission Needed\tThe folder %dir cannot be written; ask for write permission. "
+               "The program keeps the journal of records.mdb there while it saves changes.";
+    }
+    void aFailedStartNamesItsCause() {
+        QFETCH(QString, setup);
+        QFETCH(QString, box);
+        test::TempProgram program;
+        const QString db = program.databasePath();
+        const QString sfe = program.file(QStringLiteral("NetworkPath.sfe"));
+        const QByteArray dir = QFile::encodeName(program.dir());
+        QVERIFY(writeAll(sfe, networkPathLine(db)));
+        const std::optional<test::OrdinaryUser> user =
+            setup.startsWith(u"user") ? test::ordinaryUser() : std::nullopt;
+        if (setup.startsWith(u"user") && !user)
+            QSKIP("Needs root, to make an ordinary user and give it files");
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+        const auto release = qScopeGuard([&holder] {
+            holder.close();
+            holder = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
+        });
+        if (setup == u"empty") {
+            QVERIFY(writeAll(sfe, "\r\n"));
+        } else if (setup == u"folder") {
+            QVERIFY(QDir().mkpath(program.file(QStringLiteral("shared"))));
+            QVERIFY(writeAll(sfe, networkPathLine(program.file(QStringLiteral("shared")))));
+        } else if (setup == u"held") {
+            QCOMPARE(writeSignature(db, 2), SignatureResult::Written);
+            holder.setDatabaseName(db);
+            QVERIFY(holder.open() && QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        } else {
+            // The user owns either the folder or the file, never both.
+            const bool file = setup == u"user: file";
+            QVERIFY(::chown(file ? dir.constData() : QFile::encodeName(db).constData(), user->uid,
+                            user->gid) == 0);
+            QVERIFY(::chmod(dir.constData(), 0755) == 0);
+        }
+        const QByteArray before = readAll(db);
+
+        QStringList boxes;
+        if (user) {
+            QCOMPARE(
+                test::runAs(*user, program.dir(), QStringLiteral("open"), program.dir(), &boxes),
+                3);
+        } else {
+            test::ScriptedPrompt prompt;
+            prompt.expectMessageTitled(box.section(u'\t', 0, 0));
+            prompt.expectMessage(kInitFailed, QStringLiteral("Quillory"));
+            Database database;
+            QVERIFY(!database.OpenDatabase());
+            QVERIFY(prompt.verifyAllShown());
+            for (const test::ShownBox& shown : prompt.shown())
+                boxes.append(shown.title + u'\t' + shown.text);
+        }
+        box.replace(QStringLiteral("%sfe"), sfe)
+            .replace(QStringLiteral("%db"), db)
+            .replace(QStringLiteral("%dir"), program.dir());
+        QCOMPARE(boxes, QStringList({box, QStringLiteral("Quillory\t") + kInitFailed}));
+        QCOMPARE(readAll(db), before);
     }
 };
 

@@ -30,9 +30,14 @@ QString uriAs(const QString& database, const QString& role) {
 }
 
 // A server of this test's own, which it may stop and start again: the
-// script that started the shared one, on a folder of its own.
+// script that started the shared one, on a folder of its own inside the
+// shared one's, so that stopping the shared one stops it too should this
+// test die first.
 class PrivateServer {
 public:
+    PrivateServer()
+        : m_dir(qEnvironmentVariable("QUILLORY_TEST_SERVER_DIR") +
+                QStringLiteral("/private-XXXXXX")) {}
     bool start() {
         QProcess script;
         script.start(qEnvironmentVariable("QUILLORY_TEST_SERVER_SCRIPT"),

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -22,11 +23,15 @@
 #include <unistd.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace quillory::test {
 
 namespace {
 QString describe(const ShownBox& box) {
+    if (box.saving)
+        return QStringLiteral("save dialog \"%1\" offering \"%2\" titled \"%3\"")
+            .arg(box.text, box.suggested, box.title);
     const QString kind = box.isFileDialog ? QStringLiteral("file dialog")
                          : box.isInput    ? QStringLiteral("input box")
                                           : QStringLiteral("message box");
@@ -45,7 +50,7 @@ ScriptedPrompt::~ScriptedPrompt() {
 void ScriptedPrompt::expectMessage(const QString& text, const QString& title, Answer answer,
                                    Buttons buttons, Icon icon) {
     Expected e;
-    e.box = {false, false, text, title, buttons, icon, false};
+    e.box = {false, false, text, title, buttons, icon, false, false, {}};
     e.answer = answer;
     m_expected.enqueue(e);
 }
@@ -61,7 +66,7 @@ void ScriptedPrompt::expectMessageTitled(const QString& title, Answer answer) {
 void ScriptedPrompt::expectInput(const QString& prompt, const QString& title,
                                  std::optional<QString> answer, bool masked) {
     Expected e;
-    e.box = {true, false, prompt, title, Buttons::OkCancel, Icon::None, masked};
+    e.box = {true, false, prompt, title, Buttons::OkCancel, Icon::None, masked, false, {}};
     e.inputAnswer = std::move(answer);
     m_expected.enqueue(e);
 }
@@ -69,7 +74,15 @@ void ScriptedPrompt::expectInput(const QString& prompt, const QString& title,
 void ScriptedPrompt::expectOpenFile(const QString& title, const QString& filters,
                                     std::optional<QString> answer) {
     Expected e;
-    e.box = {false, true, filters, title, Buttons::OkCancel, Icon::None, false};
+    e.box = {false, true, filters, title, Buttons::OkCancel, Icon::None, false, false, {}};
+    e.inputAnswer = std::move(answer);
+    m_expected.enqueue(e);
+}
+
+void ScriptedPrompt::expectSaveFile(const QString& title, const QString& filters,
+                                    const QString& suggested, std::optional<QString> answer) {
+    Expected e;
+    e.box = {false, true, filters, title, Buttons::OkCancel, Icon::None, false, true, suggested};
     e.inputAnswer = std::move(answer);
     m_expected.enqueue(e);
 }
@@ -96,7 +109,7 @@ void ScriptedPrompt::clear() {
 
 Prompt::Answer ScriptedPrompt::message(const QString& text, Buttons buttons, Icon icon,
                                        const QString& title) {
-    const ShownBox box{false, false, text, title, buttons, icon, false};
+    const ShownBox box{false, false, text, title, buttons, icon, false, false, {}};
     m_shown.append(box);
     if (m_expected.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
@@ -124,7 +137,8 @@ Prompt::Answer ScriptedPrompt::message(const QString& text, Buttons buttons, Ico
 
 std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QString& title,
                                              const QString&, bool masked) {
-    const ShownBox box{true, false, prompt, title, Buttons::OkCancel, Icon::None, masked};
+    const ShownBox box{true,       false,  prompt, title, Buttons::OkCancel,
+                       Icon::None, masked, false,  {}};
     m_shown.append(box);
     if (m_expected.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
@@ -142,14 +156,43 @@ std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QStrin
 }
 
 std::optional<QString> ScriptedPrompt::openFile(const QString& title, const QString& filters) {
-    const ShownBox box{false, true, filters, title, Buttons::OkCancel, Icon::None, false};
+    const ShownBox box{false,      true,  filters, title, Buttons::OkCancel,
+                       Icon::None, false, false,   {}};
     m_shown.append(box);
     if (m_expected.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
         return std::nullopt;
     }
     const Expected e = m_expected.dequeue();
-    if (!e.box.isFileDialog || e.box.text != filters || e.box.title != title)
+    if (!e.box.isFileDialog || e.box.saving || e.box.text != filters || e.box.title != title)
+        QTest::qFail(
+            qPrintable(
+                QStringLiteral("Expected %1 but got %2").arg(describe(e.box), describe(box))),
+            __FILE__, __LINE__);
+    return e.inputAnswer;
+}
+
+std::optional<QString> ScriptedPrompt::saveFile(const QString& title, const QString& filters,
+                                                const QString& suggested) {
+    const ShownBox box{false,
+                       true,
+                       filters,
+                       title,
+                       Buttons::OkCancel,
+                       Icon::None,
+                       false,
+                       true,
+                       QFileInfo(suggested).fileName()};
+    m_shown.append(box);
+    if (m_expected.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + describe(box)), __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    const Expected e = m_expected.dequeue();
+    if (e.whileShown)
+        e.whileShown();
+    if (!e.box.saving || e.box.text != filters || e.box.title != title ||
+        e.box.suggested != box.suggested)
         QTest::qFail(
             qPrintable(
                 QStringLiteral("Expected %1 but got %2").arg(describe(e.box), describe(box))),
@@ -440,7 +483,11 @@ QStringList useLocksOn(const QString& databasePath) {
     struct stat info = {};
     if (::stat(QFile::encodeName(databasePath).constData(), &info) != 0)
         return {};
-    const QByteArray inode = ':' + QByteArray::number(qulonglong(info.st_ino)) + ' ';
+    // The kernel names the file by its device, in hexadecimal, and its inode:
+    // the inode alone may be another file's on another device.
+    const QByteArray inode = QString::asprintf(" %02x:%02x:%llu ", major(info.st_dev),
+                                               minor(info.st_dev), qulonglong(info.st_ino))
+                                 .toLatin1();
     // A one-byte lock shows its first and its last byte.
     const QByteArray offset = QByteArray::number(signature::kUseLockOffset);
     const QByteArray range = ' ' + offset + ' ' + offset;

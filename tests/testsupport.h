@@ -22,6 +22,9 @@ struct ShownBox {
     Prompt::Buttons buttons = Prompt::Buttons::Ok;
     Prompt::Icon icon = Prompt::Icon::None;
     bool masked = false;
+    // A file-save dialog, and the name it offered (without its folder).
+    bool saving = false;
+    QString suggested;
 };
 
 // The prompt tests install. Each box the program shows must have been
@@ -47,6 +50,11 @@ public:
     // answers it with a path; nothing answers Cancel.
     void expectOpenFile(const QString& title, const QString& filters,
                         std::optional<QString> answer);
+    // Expects a file-save dialog with this title and these filters offering
+    // the file name `suggested` (in whatever folder), and answers it with a
+    // path; nothing answers Cancel.
+    void expectSaveFile(const QString& title, const QString& filters, const QString& suggested,
+                        std::optional<QString> answer);
 
     // Runs `action` while the box expected last is showing, as if the user
     // did something elsewhere before answering it.
@@ -60,6 +68,8 @@ public:
     std::optional<QString> input(const QString& prompt, const QString& title,
                                  const QString& defaultText, bool masked) override;
     std::optional<QString> openFile(const QString& title, const QString& filters) override;
+    std::optional<QString> saveFile(const QString& title, const QString& filters,
+                                    const QString& suggested) override;
 
 private:
     struct Expected {

@@ -60,6 +60,13 @@ public:
     void mnuRepCustSum_Click();
     void mnuRepSelCustOpenInv_Click();
     void mnuRepAnnualRep_Click();
+    void mnuExpInvoicePdf_Click();
+    void mnuExpInvoiceEmail_Click();
+    void mnuExpTotalsPdf_Click();
+    void mnuExpSummaryPdf_Click();
+    void mnuExpCustomersCsv_Click();
+    void mnuExpProjectsCsv_Click();
+    void mnuExpInvoicesCsv_Click();
     void mnuHelpManual_Click();
     void mnuHelpWebsite_Click();
     void mnuHelpAbout_Click();
@@ -78,6 +85,8 @@ private:
     bool runLogin();
     void placeControls();
     void connectMenus();
+    // The invoice selected on the Invoices tab, if any.
+    std::optional<int> selectedInvoiceId() const;
 
     std::unique_ptr<Ui::frmMain> ui;
     Database& m_db;

@@ -2,6 +2,7 @@
 // the work; the window itself only passes on what that module needs.
 #include "app/frmMain.h"
 #include "data/compact.h"
+#include "export/exports.h"
 #include "help/frmAbout.h"
 #include "help/help.h"
 #include "options/frmOptions.h"
@@ -9,6 +10,7 @@
 #include "ui_frmMain.h"
 
 #include <QApplication>
+#include <QListWidget>
 #include <QProgressDialog>
 
 #include <memory>
@@ -23,6 +25,13 @@ void frmMain::connectMenus() {
     connect(ui->mnuRepSelCustOpenInv, &QAction::triggered, this,
             &frmMain::mnuRepSelCustOpenInv_Click);
     connect(ui->mnuRepAnnualRep, &QAction::triggered, this, &frmMain::mnuRepAnnualRep_Click);
+    connect(ui->mnuExpInvoicePdf, &QAction::triggered, this, &frmMain::mnuExpInvoicePdf_Click);
+    connect(ui->mnuExpInvoiceEmail, &QAction::triggered, this, &frmMain::mnuExpInvoiceEmail_Click);
+    connect(ui->mnuExpTotalsPdf, &QAction::triggered, this, &frmMain::mnuExpTotalsPdf_Click);
+    connect(ui->mnuExpSummaryPdf, &QAction::triggered, this, &frmMain::mnuExpSummaryPdf_Click);
+    connect(ui->mnuExpCustomersCsv, &QAction::triggered, this, &frmMain::mnuExpCustomersCsv_Click);
+    connect(ui->mnuExpProjectsCsv, &QAction::triggered, this, &frmMain::mnuExpProjectsCsv_Click);
+    connect(ui->mnuExpInvoicesCsv, &QAction::triggered, this, &frmMain::mnuExpInvoicesCsv_Click);
     connect(ui->mnuHelpManual, &QAction::triggered, this, &frmMain::mnuHelpManual_Click);
     connect(ui->mnuHelpWebsite, &QAction::triggered, this, &frmMain::mnuHelpWebsite_Click);
     connect(ui->mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
@@ -54,7 +63,7 @@ void frmMain::mnuOptionsData_Click() {
             dialog->setCancelButton(nullptr);
             dialog->setWindowModality(Qt::ApplicationModal);
             dialog->setMinimumDuration(0);
-            dialog->setRange(0, static_cast<int>(compaction::Step::Replace) + 1);
+            dialog->setRange(0, compaction::kStepCount);
         }
         dialog->setLabelText(compaction::stepText(*step));
         dialog->setValue(static_cast<int>(*step));
@@ -81,6 +90,45 @@ void frmMain::mnuRepSelCustOpenInv_Click() {
 
 void frmMain::mnuRepAnnualRep_Click() {
     reports::PrintInvoiceTotalsReport(m_db);
+}
+
+// --- Export ----------------------------------------------------------------------
+
+std::optional<int> frmMain::selectedInvoiceId() const {
+    const QListWidgetItem* item = ui->lstInvoices->currentItem();
+    if (!item || !item->isSelected())
+        return std::nullopt;
+    bool ok = false;
+    const int id = item->text().toInt(&ok);
+    return ok ? std::optional<int>(id) : std::nullopt;
+}
+
+void frmMain::mnuExpInvoicePdf_Click() {
+    exports::saveInvoicePdf(m_db, selectedCustomerId(), selectedInvoiceId());
+}
+
+void frmMain::mnuExpInvoiceEmail_Click() {
+    exports::emailInvoice(this, m_db, selectedCustomerId(), selectedInvoiceId());
+}
+
+void frmMain::mnuExpTotalsPdf_Click() {
+    exports::saveInvoiceTotalsPdf(m_db);
+}
+
+void frmMain::mnuExpSummaryPdf_Click() {
+    exports::saveCustomerSummaryPdf(m_db);
+}
+
+void frmMain::mnuExpCustomersCsv_Click() {
+    exports::saveTableCsv(m_db, csvtables::Table::Customers);
+}
+
+void frmMain::mnuExpProjectsCsv_Click() {
+    exports::saveTableCsv(m_db, csvtables::Table::Projects);
+}
+
+void frmMain::mnuExpInvoicesCsv_Click() {
+    exports::saveTableCsv(m_db, csvtables::Table::Invoices);
 }
 
 // --- Help ------------------------------------------------------------------------

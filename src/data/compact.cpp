@@ -7,13 +7,17 @@
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryFile>
+#include <QUrl>
 
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillory::compaction {
@@ -25,47 +29,26 @@ std::function<Error(Step)>& injection() {
     return inject;
 }
 
-Error permissionDenied(const QString& path) {
-    return {errnum::PermissionDenied, QStringLiteral("Permission denied: ") + path};
+bool isPermission(int error) {
+    return error == EACCES || error == EPERM || error == EROFS;
 }
 
-Error fileError(const QFileDevice& file, const QString& path) {
-    if (file.error() == QFileDevice::PermissionsError)
-        return permissionDenied(path);
-    return {errnum::Unspecified, file.errorString() + QStringLiteral(": ") + path};
+Error systemError(int error, const QString& what) {
+    return {isPermission(error) ? errnum::PermissionDenied : errnum::Unspecified,
+            what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error))};
 }
 
-void syncDirectoryOf(const QString& path);
-
-// Copies a file whole under a temporary name beside `to`, flushed to disk,
-// then renames it over `to`: `to` is the old file or the complete new one,
-// never anything in between.
-Error copyAtomically(const QString& from, const QString& to) {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        return fileError(source, from);
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly))
-        return fileError(target, to);
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    while (true) {
-        const qint64 n = source.read(buffer.data(), buffer.size());
-        if (n < 0) {
-            target.cancelWriting();
-            return fileError(source, from);
-        }
-        if (n == 0)
-            break;
-        if (target.write(buffer.constData(), n) != n) {
-            const Error error = fileError(target, to);
-            target.cancelWriting();
-            return error;
+// The user must be able to write the file and its folder, where SQLite keeps
+// its journal while it rebuilds the file.
+Error checkWritable(const QString& path) {
+    for (const QString& target : {path, QFileInfo(path).absolutePath()}) {
+        if (::access(QFile::encodeName(target).constData(), W_OK) != 0) {
+            const int error = errno;
+            return {errnum::PermissionDenied, target + QStringLiteral(" cannot be written (") +
+                                                  QString::fromLocal8Bit(std::strerror(error)) +
+                                                  QStringLiteral("); ask for write permission.")};
         }
     }
-    if (!target.commit())
-        return fileError(target, to);
-    // The rename itself is on disk only once its directory is.
-    syncDirectoryOf(to);
     return Error::none();
 }
 
@@ -78,24 +61,107 @@ void syncDirectoryOf(const QString& path) {
     }
 }
 
-// Puts the compacted copy in place of the database. On the same file system
-// that is one rename of the copy (flushed to disk first, with the database's
-// permissions); elsewhere the copy is copied beside the database first.
-Error replaceWith(const QString& compacted, const QString& path) {
-    const QByteArray from = QFile::encodeName(compacted);
-    const QByteArray to = QFile::encodeName(path);
-    const int fd = ::open(from.constData(), O_RDWR | O_CLOEXEC);
-    if (fd >= 0) {
-        struct stat original = {};
-        const bool ready = ::stat(to.constData(), &original) == 0 &&
-                           ::fchmod(fd, original.st_mode & 07777) == 0 && ::fsync(fd) == 0;
-        ::close(fd);
-        if (ready && ::rename(from.constData(), to.constData()) == 0) {
-            syncDirectoryOf(path);
-            return Error::none();
+// Copies the file at `from` whole into the open file `to`, flushed to disk.
+Error copyInto(const QString& from, QFile& to) {
+    const int source = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (source < 0)
+        return systemError(errno, QStringLiteral("Cannot read ") + from);
+    const int target = to.handle();
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    Error error;
+    while (!error.isError()) {
+        const ssize_t n = ::read(source, buffer.data(), size_t(buffer.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = systemError(errno, QStringLiteral("Cannot read ") + from);
+            break;
+        }
+        if (n == 0)
+            break;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(target, buffer.constData() + done, size_t(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0) {
+                error = systemError(errno, QStringLiteral("Cannot write ") + to.fileName());
+                break;
+            }
+            done += w;
         }
     }
-    return copyAtomically(compacted, path);
+    ::close(source);
+    if (!error.isError() && ::fsync(target) != 0)
+        error = systemError(errno, QStringLiteral("Cannot write ") + to.fileName());
+    return error;
+}
+
+// The full integrity check (pages, and every index against its table) of a
+// file opened read-only, apart from the program's connection: damage found
+// in a copy of the database is damage of the database at `location`.
+Error checkCopy(const QString& copy, const QString& location) {
+    static std::atomic<int> counter{0};
+    const QString name = QStringLiteral("quillory-check-%1").arg(++counter);
+    QStringList problems;
+    QSqlError failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(QUrl::fromLocalFile(copy).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?mode=ro"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+        if (db.open()) {
+            QSqlQuery check(db);
+            if (check.exec(QStringLiteral("PRAGMA integrity_check"))) {
+                while (check.next())
+                    problems.append(check.value(0).toString());
+            }
+            failure = check.lastError();
+        } else {
+            failure = db.lastError();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (failure.isValid())
+        problems.append(failure.databaseText().isEmpty() ? failure.text() : failure.databaseText());
+    if (problems == QStringList{QStringLiteral("ok")})
+        return Error::none();
+    return {errnum::DatabaseDamaged,
+            problems.join(QStringLiteral("; ")) + QStringLiteral(" (") + location + u')', location};
+}
+
+// Makes the new backup copy of the database at `path` in its own folder and,
+// once it is whole and checked, keeps it as the newest copy, the two before
+// it as the older ones.
+Error makeBackup(const QString& path) {
+    bool permission = false;
+    if (const QString why = backupplace::makeFolderFor(path, &permission); !why.isEmpty())
+        return {permission ? errnum::PermissionDenied : errnum::Unspecified, why};
+    // A name of its own, readable by this user alone.
+    QTemporaryFile copy(backupplace::newCopyTemplate(path));
+    if (!copy.open())
+        return {errnum::Unspecified, QStringLiteral("Cannot make a backup copy in ") +
+                                         backupplace::folderFor(path) + QStringLiteral(": ") +
+                                         copy.errorString()};
+    if (const Error e = copyInto(path, copy); e.isError())
+        return e;
+    copy.close();
+    if (const Error e = checkCopy(copy.fileName(), path); e.isError())
+        return e;
+    for (int age = backupplace::kKeptCopies - 1; age >= 1; --age) {
+        const QString newer = age == 1 ? backupPath(path) : olderBackupPath(path, age - 1);
+        if (::rename(QFile::encodeName(newer).constData(),
+                     QFile::encodeName(olderBackupPath(path, age)).constData()) != 0 &&
+            errno != ENOENT)
+            return systemError(errno, QStringLiteral("Cannot keep the backup copy ") + newer);
+    }
+    if (::rename(QFile::encodeName(copy.fileName()).constData(),
+                 QFile::encodeName(backupPath(path)).constData()) != 0)
+        return systemError(errno,
+                           QStringLiteral("Cannot keep the backup copy ") + backupPath(path));
+    copy.setAutoRemove(false);
+    syncDirectoryOf(backupPath(path));
+    return Error::none();
 }
 
 // The row count of every table, as "name=count" texts in name order.
@@ -119,47 +185,28 @@ std::optional<QStringList> tableCounts(Connection& cn) {
     return counts;
 }
 
-Error checkCopy(const QString& copy, const QStringList& expectedCounts) {
-    Connection cn;
-    if (!cn.open(copy))
-        return cn.lastError();
+// The rebuilt database: whole, and holding as many rows in each table as
+// before. Anything else is damage, and the backup copy the way back.
+Error checkRebuilt(Connection& cn, const QString& path, const QStringList& before) {
     QStringList problems;
     if (!cn.forEachRow(
             QStringLiteral("PRAGMA integrity_check"), {},
             [&problems](const QSqlQuery& row) { problems.append(row.value(0).toString()); }))
         return cn.lastError();
     if (problems != QStringList{QStringLiteral("ok")})
-        return {errnum::Unspecified, QStringLiteral("The compacted copy failed its integrity "
-                                                    "check: ") +
-                                         problems.join(QStringLiteral("; "))};
-    const std::optional<QStringList> counts = tableCounts(cn);
-    if (!counts)
-        return cn.lastError();
-    if (*counts != expectedCounts)
-        return {errnum::Unspecified,
-                QStringLiteral("The compacted copy does not hold the same rows as the database.")};
-    return Error::none();
-}
-
-// Whether the database reads whole. A damaged one must not be copied over the
-// last good backup copy.
-Error checkSource(const QString& path) {
-    Connection cn;
-    if (!cn.open(path))
-        return cn.lastError();
-    QStringList problems;
-    if (!cn.forEachRow(QStringLiteral("PRAGMA quick_check"), {}, [&problems](const QSqlQuery& row) {
-            problems.append(row.value(0).toString());
-        }))
-        return cn.lastError();
-    if (problems != QStringList{QStringLiteral("ok")})
         return {errnum::DatabaseDamaged,
-                problems.join(QStringLiteral("; ")) + QStringLiteral(" (") + path + u')'};
+                problems.join(QStringLiteral("; ")) + QStringLiteral(" (") + path + u')', path};
+    const std::optional<QStringList> after = tableCounts(cn);
+    if (!after)
+        return cn.lastError();
+    if (*after != before)
+        return {errnum::DatabaseDamaged,
+                QStringLiteral("after the compaction the tables do not hold the rows they held "
+                               "before (before: ") +
+                    before.join(QStringLiteral(", ")) + QStringLiteral("; after: ") +
+                    after->join(QStringLiteral(", ")) + QStringLiteral(") (") + path + u')',
+                path};
     return Error::none();
-}
-
-Result failed(const Error& error, bool reported = false) {
-    return {Result::Failed, error, reported};
 }
 
 } // namespace
@@ -169,13 +216,11 @@ QString stepText(Step step) {
     case Step::Lock:
         return QStringLiteral("Taking the database for maintenance...");
     case Step::Backup:
-        return QStringLiteral("Making the backup copy...");
+        return QStringLiteral("Making and checking the backup copy...");
     case Step::Compact:
         return QStringLiteral("Compacting the database...");
     case Step::Check:
-        return QStringLiteral("Checking the compacted copy...");
-    case Step::Replace:
-        return QStringLiteral("Putting the compacted copy in place...");
+        return QStringLiteral("Checking the compacted database...");
     }
     return {};
 }
@@ -193,15 +238,18 @@ Result CompactDatabase(const QString& path, bool backup,
             beforeStep(step);
         return injection() ? injection()(step) : Error::none();
     };
-    const QString compacted = compactedPath();
+    const auto failed = [&path](Error error, bool reported = false) {
+        if (error.location.isEmpty())
+            error.location = path;
+        return Result{Result::Failed, error, reported};
+    };
 
-    // Nobody else may use the file while it is replaced: a copy of the
-    // program that has it open would go on writing into the old file.
+    // Nobody else may use the file meanwhile: a copy of the program that has
+    // it open would write between the backup copy and the rebuild.
     if (const Error e = begin(Step::Lock); e.isError())
         return failed(e);
-    const QFileInfo file(path);
-    if (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable())
-        return failed(permissionDenied(path));
+    if (const Error e = checkWritable(path); e.isError())
+        return failed(e);
     DatabaseUseLock lock;
     if (!lock.acquireExclusive(path))
         return failed(
@@ -209,60 +257,33 @@ Result CompactDatabase(const QString& path, bool backup,
              QStringLiteral("The database is in use by another copy of the program: ") + path});
     // The header is hidden while no copy runs; SQLite needs it to read the file.
     if (SetDatabaseSignature(path, 2) == SignatureResult::Failed)
-        return failed(permissionDenied(path), true);
+        return failed({errnum::PermissionDenied, QStringLiteral("Cannot write ") + path}, true);
+    // Opening plays back what a program that ended in the middle of a write
+    // left in the journal, so that the copy below is of a whole database.
+    Connection database;
+    if (!database.open(path))
+        return failed(database.lastError());
 
     if (backup) {
         if (const Error e = begin(Step::Backup); e.isError())
             return failed(e);
-        if (const Error e = checkSource(path); e.isError())
-            return failed(e);
-        if (const Error e = copyAtomically(path, backupPath()); e.isError())
+        if (const Error e = makeBackup(path); e.isError())
             return failed(e);
     }
 
     if (const Error e = begin(Step::Compact); e.isError())
         return failed(e);
-    QFile::remove(compacted);
-    QStringList counts;
-    {
-        Connection source;
-        if (!source.open(path))
-            return failed(source.lastError());
-        const std::optional<QStringList> read = tableCounts(source);
-        if (!read)
-            return failed(source.lastError());
-        counts = *read;
-        if (!source.execute(QStringLiteral("VACUUM INTO ?"), {compacted})) {
-            const Error error = source.lastError();
-            source.close();
-            QFile::remove(compacted);
-            return failed(error);
-        }
-    }
-    // A journal left beside the database would be played back into the new
-    // file; with the connection closed cleanly there is none.
-    for (const QString& suffix : {QStringLiteral("-journal"), QStringLiteral("-wal")}) {
-        if (QFileInfo::exists(path + suffix)) {
-            QFile::remove(compacted);
-            return failed({errnum::Unspecified,
-                           QStringLiteral("The database still has a journal: ") + path + suffix});
-        }
-    }
+    const std::optional<QStringList> counts = tableCounts(database);
+    if (!counts)
+        return failed(database.lastError());
+    // In place, through SQLite's journal: all of it or none of it.
+    if (!database.execute(QStringLiteral("VACUUM")))
+        return failed(database.lastError());
 
-    const auto dropCopy = [&compacted](const Error& error) {
-        QFile::remove(compacted);
-        return failed(error);
-    };
     if (const Error e = begin(Step::Check); e.isError())
-        return dropCopy(e);
-    if (const Error e = checkCopy(compacted, counts); e.isError())
-        return dropCopy(e);
-
-    if (const Error e = begin(Step::Replace); e.isError())
-        return dropCopy(e);
-    if (const Error e = replaceWith(compacted, path); e.isError())
-        return dropCopy(e);
-    QFile::remove(compacted);
+        return failed(e);
+    if (const Error e = checkRebuilt(database, path, *counts); e.isError())
+        return failed(e);
     return {};
 }
 
@@ -285,7 +306,7 @@ void reportFailure(const Error& error) {
 bool compactDatabaseInUse(Database& db, const std::function<void(std::optional<Step>)>& progress) {
     // Rebuilding a damaged file would write to it and replace the backup copy.
     if (db.cnMain.isDamaged()) {
-        HandleError(errnum::DamagedNotWritten, QString());
+        HandleError(Error{errnum::DamagedNotWritten, QString(), db.databasePath()});
         return true;
     }
     if (showMessage(QStringLiteral("Compress and repair the database?"), Prompt::Buttons::YesNo,

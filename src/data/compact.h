@@ -12,25 +12,29 @@ namespace quillory {
 
 class Database;
 
-// Compact and repair: the database file in use is rebuilt by SQLite into a
-// new file in the user's temporary directory, checked, and put in place of
-// the original in one atomic rename, after a backup copy of the original has
-// been made beside the new file. A failure at any step leaves the original
-// whole (or, after the rename, the new file whole).
+// Compact and repair: after a backup copy of the database has been made and
+// found whole, SQLite rebuilds the database file in place (VACUUM), through
+// its journal, so that the file stays the same file: a link to it stays a
+// link, and its owner, group, mode, access-control list and extended
+// attributes stay as they were. The rebuilt file is then checked against the
+// rows it held before. The backup copies are kept per database and per user
+// (see backupplace); a failure before the rebuild leaves the database as it
+// was, one after it is reported with where the backup copy is.
 namespace compaction {
 
 // The steps, in order.
-enum class Step { Lock, Backup, Compact, Check, Replace };
+enum class Step { Lock, Backup, Compact, Check };
+inline constexpr int kStepCount = 4;
 
 // The copies, in the user's temporary directory.
 using backupplace::backupPath;
-using backupplace::compactedPath;
+using backupplace::olderBackupPath;
 
 struct Result {
     enum Outcome {
         Compacted,
         NoDatabase, // there was no file to compact; nothing was done
-        Failed,     // `error` says why; the original is as it was
+        Failed,     // `error` says why
     } outcome = Compacted;
     Error error;
     bool reported = false; // the failure has been shown already
@@ -38,15 +42,17 @@ struct Result {
 
 // Compacts the database file at `path`, which no connection of this program
 // may have open, making the backup copy first when `backup` is true. While
-// another copy of the program has the file open it refuses with error 70; a
-// file that fails SQLite's quick check is refused as damaged before the
-// backup copy is made, so that the last good copy stays.
+// another copy of the program has the file open, or the user may not write
+// the file or its folder, it refuses with error 70. A copy that fails SQLite's
+// full integrity check never becomes the backup: the compaction is refused as
+// damage, and the last good copies stay. A rebuilt file that fails the check,
+// or holds other row counts than before, is reported as damage too.
 // `beforeStep`, when given, is told of each step before it runs.
 Result CompactDatabase(const QString& path, bool backup,
                        const std::function<void(Step)>& beforeStep = {});
 
 // Shows a failure as the maintenance error (error 70) or through the error
-// dispatcher (any other).
+// dispatcher (any other; damage names the backup copy of the database).
 void reportFailure(const Error& error);
 
 // What a step does, as a progress display tells the user.

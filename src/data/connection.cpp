@@ -172,12 +172,21 @@ bool Connection::connectServer(const std::optional<QString>& password) {
             const int version = serverVersion(db);
             if (version >= kOldestServer) {
                 m_serverName = quillory::serverName(db);
-                return true;
+                // A write waits for another copy's as long as on a file, and a
+                // copy cut off inside a write transaction (a network cut)
+                // holds nobody's writes for longer than a minute.
+                QSqlQuery settings(db);
+                if (settings.exec(QStringLiteral("SET lock_timeout = 5000")) &&
+                    settings.exec(QStringLiteral("SET idle_in_transaction_session_timeout = "
+                                                 "60000")))
+                    return true;
+                error = {errnum::Unspecified, settings.lastError().databaseText().trimmed()};
+            } else {
+                error = {errnum::Unspecified,
+                         quillory::serverName(db) + QStringLiteral(" runs PostgreSQL ") +
+                             QString::number(version / 10000) +
+                             QStringLiteral("; the program needs PostgreSQL 12 or later.")};
             }
-            error = {errnum::Unspecified,
-                     quillory::serverName(db) + QStringLiteral(" runs PostgreSQL ") +
-                         QString::number(version / 10000) +
-                         QStringLiteral("; the program needs PostgreSQL 12 or later.")};
         } else {
             error = {errnum::Unspecified, db.lastError().databaseText().trimmed()};
             if (error.description.isEmpty())
@@ -213,6 +222,8 @@ QSqlDatabase Connection::database() const {
 
 bool Connection::fail(const Error& error) {
     m_error = error;
+    if (m_error.isError() && m_error.location.isEmpty())
+        m_error.location = isServer() ? m_serverName : m_path;
     return false;
 }
 
@@ -222,7 +233,10 @@ bool Connection::failFrom(const QSqlError& error) {
 
 Error Connection::errorOf(const QSqlError& error) {
     const Dialect::Mapped mapped = m_dialect->map(error, database());
-    const Error& result = mapped.error;
+    Error result = mapped.error;
+    // A server is named by its name, never by its URI (which may hold a
+    // password).
+    result.location = isServer() ? m_serverName : m_path;
     if (m_inTransaction && !m_transactionFailure)
         m_transactionFailure = result;
     if (m_opening)
@@ -231,11 +245,14 @@ Error Connection::errorOf(const QSqlError& error) {
     case Dialect::Failure::Damage:
         if (!m_damaged)
             noteDamage(result.description + QStringLiteral(" (") + m_path + u')');
-        return {errnum::DamageReported, result.description};
+        return {errnum::DamageReported, result.description, m_path};
     case Dialect::Failure::ReadOnly:
         // Refused by query_only, set when the damage was found.
-        if (m_damaged)
-            return dataerror::notWrittenToDamagedFile();
+        if (m_damaged) {
+            Error refused = dataerror::notWrittenToDamagedFile();
+            refused.location = m_path;
+            return refused;
+        }
         break;
     case Dialect::Failure::ConnectionLost:
         noteLost(result.description);
@@ -285,7 +302,7 @@ void Connection::noteLost(const QString& description) {
 void Connection::reportPending() {
     if (m_damagePending) {
         m_damagePending = false;
-        HandleError(errnum::DatabaseDamaged, m_damageDescription);
+        HandleError(Error{errnum::DatabaseDamaged, m_damageDescription, m_path});
     }
     if (m_lostPending) {
         m_lostPending = false;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -51,9 +52,12 @@ std::optional<Error> writeWholeFile(const QString& path, const QByteArray& bytes
     QSaveFile file(path);
     const auto failed = [&](int error) -> std::optional<Error> {
         file.cancelWriting();
-        return Error{writeErrorNumber(error), QStringLiteral("Cannot write ") + path +
-                                                  QStringLiteral(": ") +
-                                                  QString::fromLocal8Bit(std::strerror(error))};
+        const std::int64_t number = writeErrorNumber(error);
+        if (number == errnum::PermissionDenied)
+            return Error{number, path + QStringLiteral(" cannot be written; ask for write "
+                                                       "permission.")};
+        return Error{number, QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
+                                 QString::fromLocal8Bit(std::strerror(error))};
     };
     // Unbuffered, so that a write the disk refuses fails here and not in a
     // flush whose failure would go unnoticed.
@@ -67,6 +71,39 @@ std::optional<Error> writeWholeFile(const QString& path, const QByteArray& bytes
     errno = 0;
     if (!file.commit())
         return failed(errno ? errno : EIO);
+    return std::nullopt;
+}
+
+// Why the database file at `path` cannot be used, said so that the user
+// knows what to fix: a file missing or a folder in its place (`named` tells
+// where the path came from), or a file this user may not write. The program
+// writes the file's header and saves changes through a journal beside it, so
+// both the file and its folder must be writable.
+std::optional<Error> unusableDatabase(const QString& path, const QString& named) {
+    const QFileInfo file(path);
+    if (!file.exists())
+        return Error{errnum::FileNotFound, QStringLiteral("File not found: ") + path + named};
+    if (file.isDir())
+        return Error{errnum::FileNotFound,
+                     path + QStringLiteral(" is a folder, not the database file") + named + u'.'};
+    const QByteArray name = QFile::encodeName(path);
+    if (::access(name.constData(), R_OK) != 0)
+        return Error{errnum::PermissionDenied,
+                     path + QStringLiteral(" cannot be read; ask for read and write permission.")};
+    if (::access(name.constData(), W_OK) != 0)
+        return Error{errnum::PermissionDenied,
+                     errno == EROFS ? path + QStringLiteral(" cannot be written: it is on a "
+                                                            "read-only file system; ask for "
+                                                            "write permission.")
+                                    : path + QStringLiteral(" cannot be written; ask for write "
+                                                            "permission.")};
+    const QString folder = file.absolutePath();
+    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        return Error{errnum::PermissionDenied,
+                     QStringLiteral("The folder ") + folder +
+                         QStringLiteral(" cannot be written; ask for write permission. The "
+                                        "program keeps the journal of ") +
+                         file.fileName() + QStringLiteral(" there while it saves changes.")};
     return std::nullopt;
 }
 
@@ -147,6 +184,7 @@ bool Database::OpenDatabase() {
     const QString networkPath = environment::programFile(kNetworkPathFile);
     QFile sfe(networkPath);
     QString location;
+    QString named; // where the location came from, for the messages
     if (!sfe.exists()) {
         strDataPath.clear();
         location = environment::programFile(kDefaultDatabase);
@@ -158,9 +196,14 @@ bool Database::OpenDatabase() {
                 writeWholeFile(networkPath, networkPathLine(location)))
             return failed(*error);
     } else {
+        if (QFileInfo(networkPath).isDir())
+            return failed({errnum::FileNotFound,
+                           networkPath + QStringLiteral(" is a folder, not a file naming the "
+                                                        "database.")});
         if (!sfe.open(QIODevice::ReadOnly))
-            return failed(
-                {errnum::PermissionDenied, QStringLiteral("Permission denied: ") + networkPath});
+            return failed({errnum::PermissionDenied,
+                           networkPath + QStringLiteral(" cannot be read; ask for read "
+                                                        "permission.")});
         const QByteArray start = sfe.read(kLongestLine + 1);
         sfe.close();
         if (start.size() > kLongestLine && !start.first(kLongestLine).contains('\n'))
@@ -169,14 +212,19 @@ bool Database::OpenDatabase() {
                                                                     "its first line is longer "
                                                                     "than any path.")});
         strDataPath = readLocation(start);
+        if (strDataPath.trimmed().isEmpty())
+            return failed({errnum::FileNotFound,
+                           networkPath + QStringLiteral(" names no database: its first line "
+                                                        "holds no path.")});
+        named = QStringLiteral(" (named in ") + networkPath + u')';
         location = strDataPath;
     }
-    if (const std::optional<Error> error = openLocation(location))
+    if (const std::optional<Error> error = openLocation(location, named))
         return failed(*error);
     return true;
 }
 
-std::optional<Error> Database::openLocation(const QString& location) {
+std::optional<Error> Database::openLocation(const QString& location, const QString& named) {
     rsMain.close();
     cnMain.close();
     m_useLock.release();
@@ -185,13 +233,18 @@ std::optional<Error> Database::openLocation(const QString& location) {
 
     // A relative path is taken from the program directory, wherever the
     // program was started from.
-    m_path = location.isEmpty() || QDir::isAbsolutePath(location)
+    m_path = QDir::isAbsolutePath(location)
                  ? location
                  : QDir(environment::programDirectory()).absoluteFilePath(location);
-    if (!QFile::exists(m_path))
-        return Error{errnum::FileNotFound, QStringLiteral("File not found: ") + m_path};
+    // Said before the header is touched: a file that cannot be written would
+    // otherwise give the maintenance box, whose advice to restore a backup
+    // copy is wrong for a good file.
+    if (const std::optional<Error> error = unusableDatabase(m_path, named))
+        return error;
     if (!m_useLock.acquire(m_path))
-        return Error{errnum::PermissionDenied, QStringLiteral("Permission denied: ") + m_path};
+        return Error{errnum::PermissionDenied,
+                     m_path + QStringLiteral(" cannot be read; ask for read and write "
+                                             "permission.")};
     SetDatabaseSignature(m_path, 2);
     if (!cnMain.open(m_path)) {
         const Error error = cnMain.lastError();

@@ -37,9 +37,10 @@ public:
     // Opens a location: a database file's path (a relative one is taken from
     // the program directory), whose header is restored and whose use lock is
     // taken, or a database server's URI (see isServerLocation), where the
-    // file's header and lock have no part. The failure, when there is one, is
-    // not reported here.
-    std::optional<Error> openLocation(const QString& location);
+    // file's header and lock have no part. `named` tells in messages where
+    // the location came from. The failure, when there is one, is not reported
+    // here.
+    std::optional<Error> openLocation(const QString& location, const QString& named = {});
 
     // Opens `rs` on `sql` (with its values bound). A failure goes to
     // HandleError, then shows "Error refreshing data." (unless it was damage,

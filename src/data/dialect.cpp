@@ -7,6 +7,8 @@ namespace quillory {
 namespace {
 
 // SQLite's primary result codes that the program tells apart.
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
 constexpr int kSqliteReadOnly = 8;
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteConstraint = 19;
@@ -55,6 +57,8 @@ public:
             mapped.error.number = errnum::ConstraintOrMultiStep;
         else if (code == kSqliteAuth)
             mapped.error.number = errnum::AuthenticationFailed;
+        else if (code == kSqliteBusy || code == kSqliteLocked)
+            mapped.error.number = errnum::DatabaseInUse;
         else if (code == kSqliteCorrupt || code == kSqliteNotADatabase)
             mapped.failure = Failure::Damage;
         else if (code == kSqliteReadOnly)

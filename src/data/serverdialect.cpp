@@ -94,6 +94,9 @@ public:
             mapped.error.number = errnum::ConstraintOrMultiStep;
         } else if (state.startsWith(QStringLiteral("28"))) {
             mapped.error.number = errnum::AuthenticationFailed;
+        } else if (state == u"55P03") {
+            // Another copy held the write lock longer than a write waits.
+            mapped.error.number = errnum::DatabaseInUse;
         } else if (state == u"40001" || state == u"40P01") {
             // Another copy's transaction came first: nothing was changed.
             mapped.error.number = errnum::RowNotLocated;

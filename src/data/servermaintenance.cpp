@@ -1,18 +1,22 @@
 #include "data/servermaintenance.h"
 
+#include "core/backupplace.h"
 #include "data/database.h"
 #include "data/migration.h"
 #include "data/serveraddress.h"
 #include "errors/prompt.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlQuery>
+#include <QTemporaryFile>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace quillory::servermaintenance {
 
@@ -48,17 +52,53 @@ std::optional<bool> mayMaintain(Connection& cn) {
     return refused == 0;
 }
 
-// Puts a whole, checked copy in place of the backup copy, in one rename.
-Error placeBackup(const QString& copy, const QString& backup) {
-    const QByteArray from = QFile::encodeName(copy);
-    const QByteArray to = QFile::encodeName(backup);
-    if (std::rename(from.constData(), to.constData()) != 0) {
-        QFile::remove(copy);
-        return {errnum::PathFileAccess,
-                QStringLiteral("The backup copy cannot be put in place: ") + backup};
+// A name of its own for a new copy in the database's folder, where nothing
+// is yet.
+std::optional<QString> newCopyName(const QString& place, Error* error) {
+    QTemporaryFile reserved(backupplace::newCopyTemplate(place));
+    if (!reserved.open()) {
+        *error = {errnum::Unspecified, QStringLiteral("Cannot make a backup copy in ") +
+                                           backupplace::folderFor(place) + QStringLiteral(": ") +
+                                           reserved.errorString()};
+        return std::nullopt;
     }
-    // The rename is on disk only once its folder is.
-    const int dir = ::open(QFile::encodeName(QFileInfo(backup).absolutePath()).constData(),
+    reserved.setAutoRemove(false);
+    const QString name = reserved.fileName();
+    reserved.close();
+    QFile::remove(name);
+    return name;
+}
+
+Error cannotKeep(const QString& copy) {
+    return {errnum::PathFileAccess, QStringLiteral("Cannot keep the backup copy ") + copy +
+                                        QStringLiteral(": ") +
+                                        QString::fromLocal8Bit(std::strerror(errno))};
+}
+
+// Keeps a whole, checked copy as the newest backup copy, the two before it as
+// the older ones, each in one rename.
+Error keepAsNewest(const QString& copy, const QString& place) {
+    for (int age = backupplace::kKeptCopies - 1; age >= 1; --age) {
+        const QString newer = age == 1 ? backupplace::backupPath(place)
+                                       : backupplace::olderBackupPath(place, age - 1);
+        const QString older = backupplace::olderBackupPath(place, age);
+        if (std::rename(QFile::encodeName(newer).constData(),
+                        QFile::encodeName(older).constData()) != 0 &&
+            errno != ENOENT) {
+            const Error error = cannotKeep(newer);
+            QFile::remove(copy);
+            return error;
+        }
+    }
+    const QString newest = backupplace::backupPath(place);
+    if (std::rename(QFile::encodeName(copy).constData(), QFile::encodeName(newest).constData()) !=
+        0) {
+        const Error error = cannotKeep(newest);
+        QFile::remove(copy);
+        return error;
+    }
+    // The renames are on disk only once their folder is.
+    const int dir = ::open(QFile::encodeName(backupplace::folderFor(place)).constData(),
                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
@@ -101,8 +141,22 @@ std::optional<int> otherCopies(Connection& cn) {
     return others;
 }
 
-QString backupPathFor(const QString&) {
-    return compaction::backupPath();
+QString withoutPassword(const QString& uri) {
+    QString text = uri;
+    // user:password@ before the host
+    static const QRegularExpression userInfo(QStringLiteral("^([a-z]+://[^/@:?]*):[^/@?]*@"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    text.replace(userInfo, QStringLiteral("\\1@"));
+    // password=... among the options after "?"
+    static const QRegularExpression option(QStringLiteral("([?&])password=[^&]*(&|$)"));
+    text.replace(option, QStringLiteral("\\1"));
+    while (text.endsWith(u'&') || text.endsWith(u'?'))
+        text.chop(1);
+    return text;
+}
+
+QString backupPathFor(const QString& uri) {
+    return backupplace::backupPath(withoutPassword(uri));
 }
 
 void setFailureInjection(std::function<Error(Step)> inject) {
@@ -142,16 +196,23 @@ Result compactServer(Database& db, const std::function<void(Step)>& beforeStep) 
 
     if (const Error e = begin(Step::Backup); e.isError())
         return failed(e);
-    const QString backup = backupPathFor(db.databasePath());
-    const QString copy = backup + QStringLiteral(".new");
-    QFile::remove(copy);
+    // The copies are kept per user and per database, in a folder named after
+    // the server's address (never its password).
+    const QString place = withoutPassword(db.databasePath());
+    bool permission = false;
+    if (const QString why = backupplace::makeFolderFor(place, &permission); !why.isEmpty())
+        return failed({permission ? errnum::PermissionDenied : errnum::Unspecified, why});
+    Error named;
+    const std::optional<QString> copy = newCopyName(place, &named);
+    if (!copy)
+        return failed(named);
     if (!cn.execute(cn.dialect().beginSnapshot()))
         return failed(cn.lastError());
-    const migration::Result copied = migration::copyToNewFile(cn, copy);
+    const migration::Result copied = migration::copyToNewFile(cn, *copy);
     cn.execute(QStringLiteral("COMMIT"));
     if (!copied.ok)
         return failed(copied.error);
-    if (const Error e = placeBackup(copy, backup); e.isError())
+    if (const Error e = keepAsNewest(*copy, place); e.isError())
         return failed(e);
 
     if (const Error e = begin(Step::Compact); e.isError())

@@ -27,7 +27,12 @@ namespace servermaintenance {
 // when the list could not be read (the connection's last error says why).
 std::optional<int> otherCopies(Connection& cn);
 
-// Where the backup copy of the server database at `uri` goes.
+// The server's URI without the password it may hold (as "user:password@"
+// or "password=..."), as the folder of its backup copies is named after it.
+QString withoutPassword(const QString& uri);
+
+// The newest backup copy of the server database at `uri` (see backupplace:
+// the two before it are kept too).
 QString backupPathFor(const QString& uri);
 
 // The maintenance itself, on the open server connection of `db`: the steps

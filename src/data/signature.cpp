@@ -108,9 +108,9 @@ bool DatabaseUseLock::acquire(const QString& path) {
         noteRefusedLock(path, errno);
         return true;
     }
-    // A compaction may have replaced the file while this copy waited: the
-    // lock then sits on the old file, where no other copy sees it. Lock the
-    // file the path names now.
+    // The file may have been replaced (put back from a backup copy) while
+    // this copy waited: the lock then sits on the old file, where no other
+    // copy sees it. Lock the file the path names now.
     struct stat locked = {};
     struct stat named = {};
     if (::fstat(m_fd, &locked) == 0 && ::stat(name.constData(), &named) == 0 &&

@@ -60,9 +60,9 @@ public:
     void release();
     bool isHeld() const { return m_fd >= 0; }
 
-    // For maintenance that replaces the file (compaction): holds the lock
-    // exclusively, without waiting, so that no copy of the program can start
-    // on the file meanwhile. False while any copy holds its lock (this one
+    // For maintenance (compaction): holds the lock exclusively, without
+    // waiting, so that no copy of the program can start on the file
+    // meanwhile. False while any copy holds its lock (this one
     // too, through another lock object), or when the file cannot be opened
     // for writing. release() gives it up.
     bool acquireExclusive(const QString& path);

@@ -7,10 +7,12 @@
 namespace quillory {
 
 // A failure as the error dispatcher sees it: a number from the table below
-// and a description. Zero means no failure.
+// and a description. Zero means no failure. `location` is the database the
+// failure concerns, where the box names it or its backup copy.
 struct Error {
     std::int64_t number = 0;
     QString description;
+    QString location = {};
 
     bool isError() const { return number != 0; }
     static Error none() { return {}; }
@@ -50,6 +52,8 @@ inline constexpr std::int64_t ConnectionLost = 3709;
 // A statement that failed on a lost server connection, reported already:
 // nothing more to say.
 inline constexpr std::int64_t ConnectionLostReported = -2147467260;
+// Another program held the database locked for longer than the program waits.
+inline constexpr std::int64_t DatabaseInUse = 3260;
 } // namespace errnum
 
 } // namespace quillory

@@ -16,30 +16,46 @@ const QString crlf = QStringLiteral("\r\n");
 const QString kDamagedTitle = QStringLiteral("Damaged Database");
 
 // Where the last backup copy of the database is, and from when.
-QString backupText() {
-    const QFileInfo backup(backupplace::backupPath());
+QString backupText(const QString& location) {
+    const QFileInfo backup(backupplace::backupPath(location));
     const QString path = QDir::toNativeSeparators(backup.absoluteFilePath());
     if (!backup.isFile())
         return QStringLiteral("No backup copy was found at:") + crlf + path;
-    return QStringLiteral("The last backup copy, made by Options > Compact Database on ") +
-           formats::generalDate(backup.lastModified()) + QStringLiteral(", is:") + crlf + path;
+    QString text = QStringLiteral("The last backup copy, made by Options > Compact Database on ") +
+                   formats::generalDate(backup.lastModified()) + QStringLiteral(", is:") + crlf +
+                   path;
+    QStringList older;
+    for (int age = 1; age < backupplace::kKeptCopies; ++age) {
+        const QFileInfo copy(backupplace::olderBackupPath(location, age));
+        if (copy.isFile())
+            older.append(copy.fileName());
+    }
+    if (!older.isEmpty())
+        text += crlf + QStringLiteral("Older copies beside it: ") +
+                older.join(QStringLiteral(", ")) + u'.';
+    return text;
 }
 } // namespace
 
-QString damagedDatabaseText(const QString& description) {
+QString damagedDatabaseText(const QString& description, const QString& location) {
     return QStringLiteral("The database is damaged and cannot be read in full:") + crlf +
            description + crlf + crlf +
            QStringLiteral("So that nothing more is lost, nothing is written to it until the "
                           "program is started again: changes made meanwhile are not saved.") +
-           crlf + crlf + backupText() + crlf + crlf +
+           crlf + crlf + backupText(location) + crlf + crlf +
            QStringLiteral("Close the program, then put the backup copy in place of the "
                           "database, or have the database repaired.");
 }
 
-QString notSavedToDamagedDatabaseText() {
+QString notSavedToDamagedDatabaseText(const QString& location) {
     return QStringLiteral("This change was not saved: the database is damaged, and nothing is "
                           "written to it until the program is started again.") +
-           crlf + crlf + backupText();
+           crlf + crlf + backupText(location);
+}
+
+QString databaseInUseText(const QString& location) {
+    return QStringLiteral("The database is in use by another program:") + crlf + location + crlf +
+           crlf + QStringLiteral("Wait until that program is done with it, then try again.");
 }
 
 void appendToErrorLog(std::int64_t number, const QString& description) {
@@ -57,9 +73,11 @@ QString errorLogLine(const QDateTime& when, std::int64_t number, const QString& 
            QStringLiteral(",\"") + description + u'"';
 }
 
-void HandleError(std::int64_t number, const QString& description) {
+void HandleError(const Error& error) {
     using Buttons = Prompt::Buttons;
     using Icon = Prompt::Icon;
+    const std::int64_t number = error.number;
+    const QString& description = error.description;
     const QString numberText = QString::number(number);
     bool logged = false;
     switch (number) {
@@ -79,11 +97,24 @@ void HandleError(std::int64_t number, const QString& description) {
         logged = true;
         break;
     case errnum::DatabaseDamaged:
-        showMessage(damagedDatabaseText(description), Buttons::Ok, Icon::Critical, kDamagedTitle);
+        showMessage(damagedDatabaseText(description, error.location), Buttons::Ok, Icon::Critical,
+                    kDamagedTitle);
         logged = true;
         break;
     case errnum::DamagedNotWritten:
-        showMessage(notSavedToDamagedDatabaseText(), Buttons::Ok, Icon::Exclamation, kDamagedTitle);
+        showMessage(notSavedToDamagedDatabaseText(error.location), Buttons::Ok, Icon::Exclamation,
+                    kDamagedTitle);
+        break;
+    // Not a fault of the program: the description names the file and the
+    // permission to ask for.
+    case errnum::PermissionDenied:
+        showMessage(description, Buttons::Ok, Icon::Exclamation,
+                    QStringLiteral("Permission Needed"));
+        logged = true;
+        break;
+    case errnum::DatabaseInUse:
+        showMessage(databaseInUseText(error.location), Buttons::Ok, Icon::Exclamation,
+                    QStringLiteral("Database In Use"));
         break;
     case errnum::FileNotFound:
         showMessage(QStringLiteral("File does not exist in the correct directory!") + crlf +

@@ -10,9 +10,9 @@ namespace quillory {
 // The central error dispatcher. By the error number it stays silent, shows a
 // message, appends a line to ErrLog.err in the program directory, or both.
 // It never fails towards its caller.
-void HandleError(std::int64_t number, const QString& description);
-inline void HandleError(const Error& error) {
-    HandleError(error.number, error.description);
+void HandleError(const Error& error);
+inline void HandleError(std::int64_t number, const QString& description) {
+    HandleError(Error{number, description});
 }
 
 // Appends one line to ErrLog.err without showing anything, for what the user
@@ -22,9 +22,12 @@ void appendToErrorLog(std::int64_t number, const QString& description);
 
 // The boxes of a damaged database: the report when the damage is first found
 // (with SQLite's description of it), and the refusal of each write after it.
-// Both say where the last backup copy is.
-QString damagedDatabaseText(const QString& description);
-QString notSavedToDamagedDatabaseText();
+// Both say where the last backup copy of the database at `location` is.
+QString damagedDatabaseText(const QString& description, const QString& location);
+QString notSavedToDamagedDatabaseText(const QString& location);
+
+// The box of a database that another program keeps locked.
+QString databaseInUseText(const QString& location);
 
 // One line of ErrLog.err, without its line break: the quoted date, the
 // number, and the quoted description.

@@ -96,6 +96,19 @@ std::optional<QString> DialogPrompt::openFile(const QString& title, const QStrin
     return chosen;
 }
 
+std::optional<QString> Prompt::saveFile(const QString&, const QString&, const QString&) {
+    return std::nullopt;
+}
+
+std::optional<QString> DialogPrompt::saveFile(const QString& title, const QString& filters,
+                                              const QString& suggested) {
+    // The static dialog is the desktop's own where the platform has one.
+    const QString chosen = QFileDialog::getSaveFileName(dialogParent(), title, suggested, filters);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
 Prompt::Answer showMessage(const QString& text, Prompt::Buttons buttons, Prompt::Icon icon,
                            const QString& title) {
     return Prompt::current().message(text, buttons, icon,
@@ -109,6 +122,11 @@ std::optional<QString> askInput(const QString& prompt, const QString& title, boo
 
 std::optional<QString> askOpenFile(const QString& title, const QString& filters) {
     return Prompt::current().openFile(title, filters);
+}
+
+std::optional<QString> askSaveFile(const QString& title, const QString& filters,
+                                   const QString& suggested) {
+    return Prompt::current().saveFile(title, filters, suggested);
 }
 
 } // namespace quillory

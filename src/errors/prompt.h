@@ -36,6 +36,14 @@ public:
     // chosen file's full path, or nothing when the user cancelled.
     virtual std::optional<QString> openFile(const QString& title, const QString& filters) = 0;
 
+    // Shows the desktop's own file-save dialog with this title and Qt name
+    // filters, offering `suggested` (a full path). The dialog asks itself
+    // before an existing file is replaced. Returns the chosen full path, or
+    // nothing when the user cancelled. A prompt that shows no dialogs answers
+    // as a user who cancels.
+    virtual std::optional<QString> saveFile(const QString& title, const QString& filters,
+                                            const QString& suggested);
+
     // The prompt in use. Until one is installed it is the real one.
     static Prompt& current();
     // Installs a prompt (not owned); nullptr goes back to the real one.
@@ -49,6 +57,8 @@ public:
     std::optional<QString> input(const QString& prompt, const QString& title,
                                  const QString& defaultText, bool masked) override;
     std::optional<QString> openFile(const QString& title, const QString& filters) override;
+    std::optional<QString> saveFile(const QString& title, const QString& filters,
+                                    const QString& suggested) override;
 };
 
 // The program shows its boxes through these; a box without a title of its
@@ -59,5 +69,8 @@ Prompt::Answer showMessage(const QString& text, Prompt::Buttons buttons = Prompt
 std::optional<QString> askInput(const QString& prompt, const QString& title, bool masked = false);
 // A file-open dialog; nothing when cancelled.
 std::optional<QString> askOpenFile(const QString& title, const QString& filters);
+// A file-save dialog; nothing when cancelled.
+std::optional<QString> askSaveFile(const QString& title, const QString& filters,
+                                   const QString& suggested);
 
 } // namespace quillory

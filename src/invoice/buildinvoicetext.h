@@ -1,5 +1,9 @@
 #pragma once
 
+#include "invoice/invoicetext.h"
+
+#include <optional>
+
 class QWidget;
 
 namespace quillory {
@@ -11,5 +15,9 @@ class Database;
 // modal over `owner`. Returns when the preview has been closed. Missing rows
 // are told to the user and show no preview.
 void BuildInvoiceText(QWidget* owner, Database& db, int invoiceId, int customerId);
+
+// The rows the document of an invoice is made from, read as BuildInvoiceText
+// reads them; nothing when one is missing, which has been told to the user.
+std::optional<invoicetext::Rows> readInvoiceRows(Database& db, int invoiceId, int customerId);
 
 } // namespace quillory

@@ -18,8 +18,6 @@ namespace {
 
 // The text area ends this far above the window's bottom edge (85 twips).
 constexpr qreal kBottomGap = 85.0 / 15.0;
-// The document's font: 9.75 points, a sans serif.
-constexpr qreal kTextPoints = 9.75;
 constexpr qreal kTabStopPixels = 48.0;
 
 } // namespace
@@ -27,9 +25,7 @@ constexpr qreal kTabStopPixels = 48.0;
 frmInvoice::frmInvoice(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), ui(std::make_unique<Ui::frmInvoice>()) {
     ui->setupUi(this);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPointSizeF(kTextPoints);
-    ui->rtfText->setFont(font);
+    ui->rtfText->setFont(invoiceprint::documentFont());
     ui->rtfText->setTabStopDistance(kTabStopPixels);
     connect(ui->cmdPrint, &QPushButton::clicked, this, &frmInvoice::cmdPrint_Click);
     connect(ui->cmdCopyText, &QPushButton::clicked, this, &frmInvoice::cmdCopyText_Click);

@@ -19,6 +19,12 @@ constexpr qreal kScreenDpi = 96.0;
 
 } // namespace
 
+QFont documentFont() {
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPointSizeF(9.75);
+    return font;
+}
+
 bool printDocument(QPrinter& printer, const QImage& logo, const QString& text, const QFont& font) {
     if (printer.outputFormat() == QPrinter::NativeFormat && printer.printerName().isEmpty())
         return false;

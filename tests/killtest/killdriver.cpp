@@ -174,8 +174,9 @@ private:
     // The program showed a box that only comes when something went wrong.
     bool troubled() const {
         for (const QString& box : m_prompt.seen) {
-            for (const char* title : {"Data Error", "ERROR", "Data Access Error", "Damaged",
-                                      "Error deleting record", "File not found"}) {
+            for (const char* title :
+                 {"Data Error", "ERROR", "Data Access Error", "Damaged", "Error deleting record",
+                  "File not found", "Database In Use", "Permission Needed"}) {
                 if (box.startsWith(QLatin1String(title))) {
                     std::fprintf(stderr, "unexpected box %s\n", qPrintable(box));
                     return true;

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "data/connection.h"
+#include "errors/error.h"
+
+#include <QByteArray>
+#include <QPageSize>
+#include <QString>
+
+// The PDF documents of the Export menu, one function per document. Each is
+// made whole in memory before anything is written anywhere, with the pages
+// the printer gets: the invoice as the preview prints it, the two customer
+// lists as the Reports menu prints them.
+namespace quillory::exportpdf {
+
+struct Result {
+    enum Outcome {
+        Ready,       // `pdf` holds the document
+        NoCustomers, // a customer list without customers: nothing to make
+        Failed,      // `error` says why
+    } outcome = Failed;
+    QByteArray pdf;
+    Error error;
+};
+
+// The error number of a PDF that could not be made.
+inline constexpr std::int64_t kPdfError = 482;
+
+// The invoice document, titled `title`: the logo named by `logoPath` above
+// the text. An empty path or "NONE" has no logo, and so prints a file that
+// cannot be read as a picture.
+Result invoicePdf(const QString& title, const QString& logoPath, const QString& text);
+
+// "Invoice Totals" and "Customer Summary List".
+Result invoiceTotalsPdf(Connection& cn);
+Result customerSummaryPdf(Connection& cn);
+
+// The paper of the PDF files: Letter where the locale measures in inches,
+// A4 everywhere else.
+QPageSize pageSize();
+
+} // namespace quillory::exportpdf

@@ -1,0 +1,172 @@
+#include "export/exports.h"
+
+#include "data/database.h"
+#include "errors/prompt.h"
+#include "export/exportpdf.h"
+#include "export/mail.h"
+#include "export/savefile.h"
+#include "invoice/buildinvoicetext.h"
+#include "invoice/invoicetext.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+
+#include <functional>
+
+namespace quillory::exports {
+
+namespace {
+
+const QString kInvoicePdf = QStringLiteral("Invoice as PDF");
+const QString kEmailInvoice = QStringLiteral("E-mail Invoice");
+
+// A busy cursor while a document is made and written.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+void showFailure(const Error& error, const QString& title) {
+    showMessage(QString::number(error.number) + QStringLiteral("\r\n") + error.description,
+                Prompt::Buttons::Ok, Prompt::Icon::Exclamation, title);
+}
+
+// The selected invoice's document, its name ("Invoice 9") and the
+// customer's first e-mail address; nothing when there is no selected
+// invoice or a row is missing, which the user has been told.
+struct InvoiceDocument {
+    QString name;
+    QString logoPath;
+    QString text;
+    QString email;
+};
+
+std::optional<InvoiceDocument> readInvoice(Database& db, std::optional<int> customerId,
+                                           std::optional<int> invoiceId, const QString& title) {
+    if (!customerId || !invoiceId) {
+        showMessage(QStringLiteral("Please select an invoice on the Invoices tab first."),
+                    Prompt::Buttons::Ok, Prompt::Icon::Information, title);
+        return std::nullopt;
+    }
+    const std::optional<invoicetext::Rows> rows = readInvoiceRows(db, *invoiceId, *customerId);
+    if (!rows)
+        return std::nullopt;
+    return InvoiceDocument{QStringLiteral("Invoice ") + QString::number(*invoiceId),
+                           rows->options.value(QStringLiteral("image_path_logo")).toString(),
+                           invoicetext::composeInvoiceText(*rows),
+                           rows->customer.value(QStringLiteral("email1")).toString()};
+}
+
+// Makes a PDF once the user has said where it goes, and writes it there.
+void savePdf(const QString& title, const QString& name,
+             const std::function<exportpdf::Result()>& make) {
+    const std::optional<QString> path = savefile::choose(title, savefile::Kind::Pdf, name);
+    if (!path)
+        return;
+    exportpdf::Result made;
+    {
+        const BusyCursor busy;
+        made = make();
+    }
+    if (made.outcome == exportpdf::Result::NoCustomers) {
+        showMessage(QStringLiteral("No customer records to summarize and export."),
+                    Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Data Error"));
+        return;
+    }
+    if (made.outcome != exportpdf::Result::Ready) {
+        showFailure(made.error, title);
+        return;
+    }
+    savefile::write(*path, title, [&made](QIODevice& device) {
+        return device.write(made.pdf) == made.pdf.size() ? savefile::Outcome::Saved
+                                                         : savefile::Outcome::Failed;
+    });
+}
+
+struct TableFile {
+    QString title;
+    QString name;
+};
+
+TableFile tableFile(csvtables::Table table) {
+    switch (table) {
+    case csvtables::Table::Customers:
+        return {QStringLiteral("Customers as CSV"), QStringLiteral("Customers.csv")};
+    case csvtables::Table::Projects:
+        return {QStringLiteral("Projects as CSV"), QStringLiteral("Projects.csv")};
+    case csvtables::Table::Invoices:
+        break;
+    }
+    return {QStringLiteral("Invoices and Payments as CSV"),
+            QStringLiteral("Invoices and Payments.csv")};
+}
+
+} // namespace
+
+void saveInvoicePdf(Database& db, std::optional<int> customerId, std::optional<int> invoiceId) {
+    const std::optional<InvoiceDocument> invoice =
+        readInvoice(db, customerId, invoiceId, kInvoicePdf);
+    if (!invoice)
+        return;
+    savePdf(kInvoicePdf, invoice->name + QStringLiteral(".pdf"), [&invoice] {
+        return exportpdf::invoicePdf(invoice->name, invoice->logoPath, invoice->text);
+    });
+}
+
+void emailInvoice(QObject* owner, Database& db, std::optional<int> customerId,
+                  std::optional<int> invoiceId) {
+    const std::optional<InvoiceDocument> invoice =
+        readInvoice(db, customerId, invoiceId, kEmailInvoice);
+    if (!invoice)
+        return;
+    exportpdf::Result made;
+    {
+        const BusyCursor busy;
+        made = exportpdf::invoicePdf(invoice->name, invoice->logoPath, invoice->text);
+    }
+    if (made.outcome != exportpdf::Result::Ready) {
+        showFailure(made.error, kEmailInvoice);
+        return;
+    }
+    mail::HandOff::start(owner, made.pdf, invoice->name, mail::recipient(invoice->email));
+}
+
+void saveInvoiceTotalsPdf(Database& db) {
+    savePdf(QStringLiteral("Invoice Totals as PDF"), QStringLiteral("Invoice Totals.pdf"),
+            [&db] { return exportpdf::invoiceTotalsPdf(db.cnMain); });
+}
+
+void saveCustomerSummaryPdf(Database& db) {
+    savePdf(QStringLiteral("Customer Summary List as PDF"),
+            QStringLiteral("Customer Summary List.pdf"),
+            [&db] { return exportpdf::customerSummaryPdf(db.cnMain); });
+}
+
+void saveTableCsv(Database& db, csvtables::Table table) {
+    const TableFile file = tableFile(table);
+    const std::optional<QString> path =
+        savefile::choose(file.title, savefile::Kind::Csv, file.name);
+    if (!path)
+        return;
+    bool readFailed = false;
+    savefile::write(*path, file.title, [&](QIODevice& device) {
+        const BusyCursor busy;
+        switch (csvtables::writeTable(table, db.cnMain, device)) {
+        case csvtables::Outcome::Written:
+            return savefile::Outcome::Saved;
+        case csvtables::Outcome::ReadFailed:
+            readFailed = true;
+            return savefile::Outcome::Abandoned;
+        case csvtables::Outcome::WriteFailed:
+            break;
+        }
+        return savefile::Outcome::Failed;
+    });
+    if (readFailed)
+        showFailure(db.cnMain.lastError(), file.title);
+}
+
+} // namespace quillory::exports
