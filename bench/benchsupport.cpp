@@ -18,13 +18,15 @@ using quillory::Prompt;
 void usage() {
     std::fprintf(stderr,
                  "usage: quillory-bench [--db DIR] [--customers N] [--per-customer K]\n"
-                 "                      [--views V] [--keep] [--server URI]\n"
+                 "                      [--views V] [--keep] [--only SUBJECT] [--server URI]\n"
                  "  --db DIR          program directory to use; an existing records.mdb in it\n"
                  "                    is reused as it is, otherwise one is made and filled\n"
                  "  --customers N     customers to make (default 100000)\n"
                  "  --per-customer K  projects, and so invoices, per customer (default 10)\n"
                  "  --views V         customers to view one after the other (default 20)\n"
                  "  --keep            keep the temporary program directory\n"
+                 "  --only SUBJECT    time one subject alone: customers, projects, invoices,\n"
+                 "                    reports or compaction\n"
                  "  --server URI      time the program on this server database too (filled\n"
                  "                    from the file when it holds no rows); see\n"
                  "                    scripts/bench-server.sh\n");
@@ -77,6 +79,13 @@ std::optional<Options> parseOptions(const QStringList& args) {
             options.server = *uri;
         } else if (arg == QLatin1String("--keep")) {
             options.keep = true;
+        } else if (arg == QLatin1String("--only")) {
+            const std::optional<QString> subject = value();
+            if (!subject ||
+                !QStringList{"customers", "projects", "invoices", "reports", "compaction"}.contains(
+                    *subject))
+                return std::nullopt;
+            options.only = *subject;
         } else {
             return std::nullopt;
         }

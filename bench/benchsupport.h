@@ -29,6 +29,9 @@ struct Options {
     qint64 perCustomer = 10;
     int views = 20;
     bool keep = false; // keep a temporary directory after the run
+    QString only;      // one subject alone; empty: all of them
+
+    bool runs(const char* subject) const { return only.isEmpty() || only == subject; }
 };
 
 void usage();

@@ -71,13 +71,19 @@ int timeWindow(const Options& options, CountingPrompt& prompt, bool everySubject
     count("list_entries", list->count(), "rows");
 
     Context context{options, db, window};
-    benchCustomers(context);
-    benchProjects(context, prompt);
-    benchInvoices(context);
+    if (options.runs("customers"))
+        benchCustomers(context);
+    if (options.runs("projects"))
+        benchProjects(context, prompt);
+    if (options.runs("invoices"))
+        benchInvoices(context);
     if (everySubject) {
-        benchReports(context);
-        benchExports(context);
-        benchCompaction(context);
+        if (options.runs("reports"))
+            benchReports(context);
+        if (options.runs("exports"))
+            benchExports(context);
+        if (options.runs("compaction"))
+            benchCompaction(context);
     }
     failures += context.failures;
     figure("memory_after_load", mib(currentMemoryBytes()), "MiB");
@@ -128,7 +134,7 @@ int main(int argc, char** argv) {
     std::printf("program_directory: %s\n", qPrintable(dir));
 
     // The database.
-    const QString path = quillory::environment::programFile(QStringLiteral("records.mdb"));
+    const QString path = quillory::environment::defaultDatabasePath();
     if (QFile::exists(path)) {
         std::printf("note: reusing %s as it is\n", qPrintable(path));
     } else {

@@ -7,7 +7,11 @@
 // What must hold:
 // - the document is exactly the 21 lines of its layout, each ending in CR LF,
 //   with the labels and separators in place and every text value in it
-//   verbatim, so that it has 21 line breaks plus those of the values;
+//   as it stands, so that it has 21 line breaks plus those of the values,
+//   but for its direction marks (ownDirection);
+// - ownDirection changes nothing but direction marks, leaves every level
+//   closed within each line of the text, and leaves a text that is already
+//   so unchanged;
 // - "Status: OPEN" stands exactly when the stored status is the number 0;
 // - each amount reads back from its text as exactly the stored amount;
 // - the balance reads back as exactly amount due less amount paid, and is
@@ -186,6 +190,61 @@ QString units(const std::optional<std::int64_t>& value) {
     return value ? QString::number(*value) : QStringLiteral("nothing");
 }
 
+// The explicit direction marks: embeddings, overrides and isolates, and
+// the two that close them.
+bool isDirectionMark(QChar c) {
+    return (c >= u'\u202A' && c <= u'\u202E') || (c >= u'\u2066' && c <= u'\u2069');
+}
+
+QString withoutDirectionMarks(const QString& text) {
+    QString out;
+    for (const QChar c : text)
+        if (!isDirectionMark(c))
+            out.append(c);
+    return out;
+}
+
+// Whether every level a text opens is closed by a mark that may close it,
+// before each line break and the end, and no mark closes anything else.
+bool closedWithinEachLine(const QString& text) {
+    QString open; // the openers not closed yet, innermost last
+    const auto isIsolate = [](QChar c) { return c >= u'\u2066' && c <= u'\u2068'; };
+    for (const QChar c : text) {
+        if (c == u'\n' || c == u'\r' || c == u'\u001C' || c == u'\u001D' || c == u'\u001E' ||
+            c == u'\u0085' || c == u'\u2029') {
+            if (!open.isEmpty())
+                return false;
+        } else if (c == u'\u202C') {
+            if (open.isEmpty() || isIsolate(open.back()))
+                return false;
+            open.chop(1);
+        } else if (c == u'\u2069') {
+            const qsizetype isolate = [&] {
+                for (qsizetype i = open.size() - 1; i >= 0; --i)
+                    if (isIsolate(open.at(i)))
+                        return i;
+                return qsizetype(-1);
+            }();
+            if (isolate < 0)
+                return false;
+            open.truncate(isolate);
+        } else if (isDirectionMark(c)) {
+            open.append(c);
+        }
+    }
+    return open.isEmpty();
+}
+
+void checkOwnDirection(const QString& text) {
+    const QString kept = invoicetext::ownDirection(text);
+    FUZZ_CHECK(withoutDirectionMarks(kept) == withoutDirectionMarks(text),
+               QStringLiteral("direction kept changed the text ") + visible(text) +
+                   QStringLiteral(" into ") + visible(kept));
+    FUZZ_CHECK(closedWithinEachLine(kept), QStringLiteral("a level left open in ") + visible(kept));
+    FUZZ_CHECK(!closedWithinEachLine(text) || kept == text,
+               QStringLiteral("a closed text changed: ") + visible(text));
+}
+
 struct Expected {
     QStringList lines;
     int valueLineBreaks = 0;
@@ -205,14 +264,15 @@ Expected expectedDocument(const invoicetext::Rows& rows) {
                 shown = QString::fromUtf8(piece.text);
                 break;
             case Shown::Text:
-                shown = value.toString();
+                checkOwnDirection(value.toString());
+                shown = invoicetext::ownDirection(value.toString());
                 expected.valueLineBreaks += shown.count(kCrLf);
                 break;
             case Shown::Date: {
                 const QDateTime when = formats::fromStoredDateTime(value.toString());
                 shown = value.isNull()   ? QString()
                         : when.isValid() ? formats::generalDate(when)
-                                         : value.toString();
+                                         : invoicetext::ownDirection(value.toString());
                 expected.valueLineBreaks += shown.count(kCrLf);
                 break;
             }

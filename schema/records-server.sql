@@ -57,7 +57,7 @@ CREATE TABLE tblinvoice (
     DateCreated  text,
     Status       integer
 );
-CREATE INDEX tblinvoice_customerid ON tblinvoice (customerid);
+CREATE INDEX tblinvoice_customerid ON tblinvoice (customerid) INCLUDE (amountdue, amountpaid);
 
 CREATE TABLE tblbusoptions (
     uselogin        integer,

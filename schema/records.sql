@@ -53,7 +53,9 @@ CREATE TABLE tblinvoice (
     DateCreated  TEXT,
     Status       INTEGER
 );
-CREATE INDEX tblinvoice_customerid ON tblinvoice (customerid);
+-- A customer's invoices with the amounts that the reports and the customer
+-- view add up, so that their sums read the index alone.
+CREATE INDEX tblinvoice_customerid ON tblinvoice (customerid, amountdue, amountpaid);
 
 CREATE TABLE tblbusoptions (
     uselogin        INTEGER,

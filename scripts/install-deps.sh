@@ -21,6 +21,15 @@ packages=(
     xvfb xauth
     # the fuzz targets (clang with libFuzzer) and readable sanitizer reports
     clang libclang-rt-14-dev llvm-14
+    # printing: PDF composed with cairo (glyphs from FreeType, shaping by
+    # HarfBuzz), submitted through libcups; a font with Chinese, Japanese and
+    # Korean characters for names in those scripts (DejaVu has Arabic and
+    # Hebrew); and the scheduler with its tools for the tests' private cupsd
+    libcairo2-dev libfreetype-dev libharfbuzz-dev libcups2-dev fonts-wqy-microhei
+    cups-daemon cups-client
+    # the Debian package: its icons drawn from the SVG, its checks, and a
+    # fresh Debian root to install it into
+    librsvg2-bin lintian desktop-file-utils appstream mmdebstrap
 )
 
 missing=()

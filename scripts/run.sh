@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts Quillory on its database.
+# Installs what is missing, builds what running the program needs (the
+# CMake target `runnable`: the program, its empty database beside it and its
+# manual; not the tests) and starts Quillory on its database. Arguments go to
+# the program: scripts/run.sh --database /srv/office/records.mdb
 #
-#   scripts/run.sh [ARGS...]            on build/bin/records.mdb (or whatever
-#                                       build/bin/NetworkPath.sfe names)
-#   scripts/run.sh --server [ARGS...]   on a throwaway database server: a
-#                                       private PostgreSQL server in a temporary
-#                                       folder (scripts/pg-test-server.sh), an
-#                                       empty database there in which the
-#                                       program makes its tables, and a program
-#                                       folder of its own whose NetworkPath.sfe
-#                                       names it; all of it is stopped (by the
-#                                       server's pid) and removed when the
+#   scripts/run.sh --server [ARGS...]   starts it instead on a throwaway
+#                                       database server: a private PostgreSQL
+#                                       server in a temporary folder
+#                                       (scripts/pg-test-server.sh), with an
+#                                       empty database in which the program
+#                                       makes its tables, given to this run by
+#                                       --database; the server is stopped by
+#                                       its pid and its folder removed when the
 #                                       program ends
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,7 +21,7 @@ if [ "${1:-}" = "--server" ]; then
     shift
 fi
 scripts/install-deps.sh
-scripts/build.sh
+scripts/build.sh runnable
 if [ "$server" -eq 0 ]; then
     exec build/bin/quillory "$@"
 fi
@@ -39,11 +40,5 @@ scripts/pg-test-server.sh start "$dir/server" >"$dir/env"
 bindir=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
 "$bindir/psql" -X -q "$QUILLORY_TEST_SERVER" -c "CREATE DATABASE quillory"
 uri=${QUILLORY_TEST_SERVER/\/postgres\?//quillory?}
-# The program keeps NetworkPath.sfe beside itself: a copy of it in a folder of
-# its own leaves build/bin as it is.
-mkdir "$dir/program"
-cp build/bin/quillory "$dir/program/"
-[ -f build/bin/guide.pdf ] && ln -s "$PWD/build/bin/guide.pdf" "$dir/program/guide.pdf"
-printf '%s\r\n' "$uri" >"$dir/program/NetworkPath.sfe"
-echo "quillory on $uri (program folder $dir/program)"
-"$dir/program/quillory" "$@"
+echo "quillory on $uri"
+build/bin/quillory --database "$uri" "$@"

@@ -5,10 +5,16 @@
 # kills the program 50 times at random moments and checks that nothing
 # reported saved was lost (scripts/killtest.sh), builds and runs the whole
 # suite again under AddressSanitizer and UndefinedBehaviorSanitizer
-# (scripts/sanitize.sh), and runs each fuzz target over the same 200,000
-# inputs every time (scripts/fuzz.sh). This is what CI runs.
+# (scripts/sanitize.sh), runs each fuzz target over the same 200,000
+# inputs every time (scripts/fuzz.sh), and builds the Debian package and
+# installs it in a fresh Debian 12 root, where an ordinary user adds a
+# customer (scripts/install-test.sh). This is what CI runs.
 #
-#   scripts/test.sh           all four
+# The tests that print go to a private CUPS scheduler, which CTest itself
+# starts before them and stops by its pid after them
+# (scripts/cups-test-server.sh), in the normal and the sanitizer suite alike.
+#
+#   scripts/test.sh           all five
 #   scripts/test.sh --quick   only the normal build and suite
 #
 # QUILLORY_FUZZ_RUNS sets how many inputs each fuzz target tries.
@@ -65,6 +71,7 @@ if [ "$quick" -eq 0 ]; then
     stage "the kill test" scripts/killtest.sh
     stage "the test suite under the sanitizers" scripts/sanitize.sh
     stage "the fuzz targets" env QUILLORY_FUZZ_RUNS="${QUILLORY_FUZZ_RUNS:-200000}" scripts/fuzz.sh
+    stage "the package, installed in a fresh Debian 12" scripts/install-test.sh
 fi
 
 echo "stages: $passed passed, $failed failed"

@@ -43,7 +43,10 @@ int main(int argc, char** argv) {
         return 2;
     PrintingPrompt prompt;
     Prompt::install(&prompt);
+    // A copy that keeps its files beside itself, whether or not this user may
+    // write its folder: the cases are about the database's permissions.
     environment::setProgramDirectory(args.at(1));
+    environment::setInstalled(false);
     Database db;
     if (!db.OpenDatabase())
         return 3;

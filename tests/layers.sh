@@ -7,7 +7,7 @@
 #                             checks that the check fails on an upward include
 set -euo pipefail
 
-floors=(core errors widgets data options customers projects invoice reports export help app tools)
+floors=(core errors printing widgets data options customers projects invoice reports export help app tools)
 
 floor_of() {
     local i

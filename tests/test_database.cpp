@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlQuery>
 #include <QTest>
 
 #include <atomic>
@@ -43,6 +44,49 @@ private slots:
     void initTestCase() { test::pinEnglishUs(); }
 
     // --- Opening --------------------------------------------------------------------
+
+    // A second, read-only connection on the file the main one has open, on
+    // a thread of its own, as a report reads: it sees what the main one
+    // wrote, and refuses to write. Each row: a statement, and whether it
+    // runs there.
+    void aReadOnlyConnectionReadsTheMainOnesFileAndNeverWrites_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<bool>("runs");
+        QTest::newRow("read") << "SELECT lname FROM tblcustomer WHERE id=7" << true;
+        QTest::newRow("insert") << "INSERT INTO tblcustomer (id,lname) VALUES (8,'New')" << false;
+        QTest::newRow("update") << "UPDATE tblcustomer SET lname='Changed'" << false;
+        QTest::newRow("drop") << "DROP TABLE tblinvoice" << false;
+    }
+    void aReadOnlyConnectionReadsTheMainOnesFileAndNeverWrites() {
+        QFETCH(QString, statement);
+        QFETCH(bool, runs);
+        test::TempProgram program;
+        SetDatabaseSignature(program.databasePath(), 2);
+        Connection main;
+        QVERIFY(main.open(program.databasePath()));
+        QVERIFY(
+            main.execute(QStringLiteral("INSERT INTO tblcustomer (id,lname) VALUES (7,'Ames')")));
+        bool opened = false;
+        bool ran = false;
+        QString read;
+        std::thread reader([&] {
+            Connection cn;
+            opened = cn.openReadOnly(main);
+            ran = cn.forEachRow(statement, {},
+                                [&read](const QSqlQuery& row) { read = row.value(0).toString(); });
+        });
+        reader.join();
+        QVERIFY(opened);
+        QCOMPARE(ran, runs);
+        QCOMPARE(read, runs ? QStringLiteral("Ames") : QString());
+        QCOMPARE(test::scalarOn(program.databasePath(),
+                                QStringLiteral("SELECT group_concat(lname) FROM tblcustomer")),
+                 QVariant(QStringLiteral("Ames")));
+        QCOMPARE(test::scalarOn(program.databasePath(),
+                                QStringLiteral("SELECT count(*) FROM sqlite_master WHERE "
+                                               "name='tblinvoice'")),
+                 QVariant(1));
+    }
 
     void aFileThatIsNotADatabaseIsLeftUntouchedAndTheOpenFails() {
         test::TempProgram program(false);

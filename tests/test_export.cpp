@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPrinter>
 #include <QSignalSpy>
 
 #include <csignal>
@@ -128,7 +127,7 @@ class ExportTest : public QObject {
 
 private slots:
     void init() { pinEnglishUs(); }
-    void cleanup() { printing::setPrinterFactory({}); }
+    void cleanup() { printing::setSpooler(nullptr); }
 
     // Each row: how the value is written, the value, and the field.
     void csvFieldsKeepTheValuesTheyHold_data() {
@@ -330,12 +329,10 @@ private slots:
             return;
         }
         const QString paper = h.program.file(QStringLiteral("printed.pdf"));
-        printing::setPrinterFactory([paper] {
-            auto printer = printing::pdfPrinter(paper);
-            printer->setPageSize(QPageSize(QPageSize::Letter));
-            return printer;
-        });
+        printing::PdfFileSpooler spooler(paper);
+        printing::setSpooler(&spooler);
         trigger(h, printed);
+        printing::setSpooler(nullptr);
         QCOMPARE(got, pdfLines(paper));
     }
 

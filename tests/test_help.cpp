@@ -1,11 +1,14 @@
 // The Help menu: the manual present and missing, the web site, a desktop
 // that cannot open either, and the About box's texts, drawing and place.
+#include "core/environment.h"
 #include "help/frmAbout.h"
 #include "help/help.h"
 #include "help/version.h"
 #include "mainwindowharness.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QPointer>
@@ -38,14 +41,47 @@ class HelpTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void theManualOpensWhenItIsThere() {
+    // The manual is beside the program, or for an installed copy in the
+    // package's documentation folder (a stray copy beside an installed
+    // program is not its manual).
+    void theManualOpensFromItsPlace_data() {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QStringList>("manuals"); // from the program's folder
+        QTest::addColumn<QString>("opened");      // "<website>": the manual is missing
+        QTest::newRow("beside the program") << false << QStringList{"guide.pdf"} << "guide.pdf";
+        QTest::newRow("installed: in the documentation folder")
+            << true << QStringList{"guide.pdf", "../share/doc/quillory/guide.pdf"}
+            << "../share/doc/quillory/guide.pdf";
+        QTest::newRow("installed: one beside the program does not count")
+            << true << QStringList{"guide.pdf"} << "<website>";
+    }
+    void theManualOpensFromItsPlace() {
+        QFETCH(bool, installed);
+        QFETCH(QStringList, manuals);
+        QFETCH(QString, opened);
+        const test::UserFolders folders;
         MainWindowHarness h;
+        environment::setInstalled(installed);
+        const QString bin = h.program.file("usr/bin");
+        QVERIFY(QDir().mkpath(bin));
+        environment::setProgramDirectory(bin);
+        if (!installed)
+            QVERIFY(QFile::copy(h.program.databasePath(), bin + "/records.mdb"));
+        for (const QString& manual : manuals) {
+            const QString path = QDir::cleanPath(bin + u'/' + manual);
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            QVERIFY(test::writeAll(path, "%PDF-1.4\n"));
+        }
         Desktop desktop;
-        QVERIFY(test::writeAll(h.program.file("guide.pdf"), "%PDF-1.4\n"));
         QVERIFY(h.start());
+        if (opened == "<website>")
+            h.prompt.expectMessage(kNoManual, "Notice");
         h.get<QAction>("mnuHelpManual")->trigger();
         QVERIFY(h.prompt.verifyAllShown());
-        QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(h.program.file("guide.pdf"))});
+        QCOMPARE(desktop.opened,
+                 QList<QUrl>{opened == "<website>"
+                                 ? QUrl(QStringLiteral(QUILLORY_WEBSITE))
+                                 : QUrl::fromLocalFile(QDir::cleanPath(bin + u'/' + opened))});
     }
 
     void aMissingManualOpensTheWebSiteAndSaysSo() {

@@ -120,6 +120,28 @@ private slots:
                          {"invoice.datecreated", "2026-12-01 00:00:00"}}
             << Lines{{17, "Payment History: NA\r\n12/2/2026 1:00:00 PM($50)"},
                      {12, "Invoice Date: 12/1/2026"}};
+        // A field's direction marks stay inside it: what one opens is closed
+        // before its end and before each of its line breaks, and a closing
+        // mark that would end something outside it is dropped.
+        QTest::newRow("an override left open")
+            << Overrides{{"options.busaddress", "1 Shop Rd\r\nHalifax NS\u202E"}}
+            << Lines{{2, "1 Shop Rd\r\nHalifax NS\u202E\u202C\t\tacme.example"}};
+        QTest::newRow("an override before a line break")
+            << Overrides{{"options.busaddress", "\u202E1 Shop Rd\r\nHalifax NS"}}
+            << Lines{{2, "\u202E1 Shop Rd\u202C\r\nHalifax NS\t\tacme.example"}};
+        QTest::newRow("isolates and embeddings left open")
+            << Overrides{{"options.bus_phone", "\u2067555\u202B-0100"},
+                         {"customer.street", "\u2066\u20681 Main St"}}
+            << Lines{{3, "\u2067555\u202B-0100\u202C\u2069\t\tacme@example.com"},
+                     {8, "\u2066\u20681 Main St\u2069\u2069, Halifax, NS, B3H, CA"}};
+        QTest::newRow("closing marks of nothing opened here")
+            << Overrides{{"customer.fname", "\u202CAnn\u2069"}} << Lines{{7, "Ann Ames"}};
+        QTest::newRow("an embedding cannot be closed across an isolate")
+            << Overrides{{"customer.city", "\u202Ea\u2067b\u202Cc"}}
+            << Lines{{8, "1 Main St, \u202Ea\u2067bc\u2069\u202C, NS, B3H, CA"}};
+        QTest::newRow("balanced marks stay as they are")
+            << Overrides{{"customer.city", "\u202BRue\u202C \u2067a\u202Eb\u2069c"}}
+            << Lines{{8, "1 Main St, \u202BRue\u202C \u2067a\u202Eb\u2069c, NS, B3H, CA"}};
     }
     void theDocumentLineByLine() {
         QFETCH(Overrides, overrides);

@@ -96,6 +96,14 @@ private slots:
             << QList<int>{1, 7} << double(37.3f) << double(85.15f) << "37.3"
             << "85.15"
             << "$3,176.10" << 8 << qint64(31760950);
+        // A double product bills 3999.5999 and 123449.9969: invoices that
+        // paying the amount shown could never close.
+        QTest::newRow("40 x 99.99") << QList<int>{} << 40.0 << double(99.99f) << "40"
+                                    << "99.99"
+                                    << "$3,999.60" << 1 << qint64(39996000);
+        QTest::newRow("1000 x 123.45") << QList<int>{} << 1000.0 << double(123.45f) << "1000"
+                                       << "123.45"
+                                       << "$123,450.00" << 1 << qint64(1234500000);
     }
     void generatingBillsTheStoredFiguresOnce() {
         QFETCH(QList<int>, existing);

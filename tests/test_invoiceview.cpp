@@ -81,6 +81,11 @@ private slots:
         QVERIFY(!h.get<QGroupBox>("fraiPayment")->isEnabled());
         QVERIFY(h.clickEntry("lstInvoices", QStringLiteral("7")));
         QVERIFY(h.prompt.verifyAllShown());
+        // The boxes show the stored invoice; nothing typed over them counts.
+        for (const char* box :
+             {"txtiProjID", "txtiCustID", "txtiStatus", "txtiDue", "txtiPaid", "txtiDate"})
+            typeInto(h.get<QLineEdit>(box), QStringLiteral("0"));
+        QTest::keyClicks(h.get<QPlainTextEdit>("txtiPaymentDates"), QStringLiteral("0"));
 
         QCOMPARE(text(h, "txtiProjID"), QStringLiteral("3"));
         QCOMPARE(text(h, "txtiCustID"), QStringLiteral("1"));

@@ -1,80 +1,29 @@
 // The main window's form as drawn: where the controls stand, their captions
 // whole and clear of each other, the yellow labels fitting their texts, and
-// every entry control reached by its caption.
-#include "mainwindowharness.h"
+// every control named by its caption, and Tab leaving every box.
+#include "formchecks.h"
+#include "invoiceharness.h"
 #include "widgets/boxes.h"
 #include "widgets/fittinglabel.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSet>
+#include <QRegularExpression>
 #include <QTabWidget>
 
 using namespace quillory;
-using test::MainWindowHarness;
+using namespace quillory::test;
 
-namespace {
-
-// Where a label draws its text, in its parent's coordinates.
-QRect textRect(const QLabel* label) {
-    QString text = label->text();
-    if (label->buddy())
-        text.replace(QStringLiteral("&&"), QStringLiteral("&"));
-    int flags = int(label->alignment());
-    if (label->wordWrap())
-        flags |= Qt::TextWordWrap;
-    const int m = label->margin();
-    const QRect room = label->contentsRect().adjusted(m, m, -m, -m);
-    const QFontMetrics metrics = label->fontMetrics();
-    QRect drawn = metrics.boundingRect(room, flags, text);
-    // The lines' leading is blank space; only the glyphs may not touch.
-    const int leading = metrics.lineSpacing() - metrics.height();
-    drawn.adjust(0, leading / 2, 0, -(leading - leading / 2));
-    return drawn.translated(label->pos());
-}
-
-// A rectangle drawn around a group of controls, rather than a control.
-bool isShape(const QWidget* w) {
-    return w->metaObject() == &QFrame::staticMetaObject;
-}
-
-// What is wrong with a caption, or nothing: it is in the form's font, and its
-// text must show whole inside the label and its parent, keep a pixel from every other
-// control, and lie wholly inside or wholly outside each drawn rectangle.
-QString captionFault(const QLabel* label) {
-    const QFontInfo font(label->font());
-    const QFontInfo form(label->window()->font());
-    if (font.family() != form.family() || font.pointSizeF() != form.pointSizeF())
-        return QStringLiteral("is not in the form's font");
-    const QRect text = textRect(label);
-    if (!label->geometry().contains(text))
-        return QStringLiteral("is cut");
-    if (!label->parentWidget()->rect().adjusted(1, 1, -1, -1).contains(text))
-        return QStringLiteral("leaves its frame");
-    for (const QWidget* other :
-         label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (other == label || other->isWindow())
-            continue;
-        const QRect area = other->geometry();
-        if (isShape(other)) {
-            const bool inside = area.adjusted(2, 2, -2, -2).contains(text);
-            if (!inside && area.adjusted(-1, -1, 1, 1).intersects(text))
-                return QStringLiteral("crosses ") + other->objectName();
-        } else if (area.adjusted(-1, -1, 1, 1).intersects(text) ||
-                   (!qobject_cast<const QLabel*>(other) && area.intersects(label->geometry()))) {
-            return QStringLiteral("touches ") + other->objectName();
-        }
-    }
-    return {};
-}
-
-} // namespace
+using QStringMap = QMap<QString, QString>;
+Q_DECLARE_METATYPE(QStringMap)
 
 class MainFormTest : public QObject {
     Q_OBJECT
@@ -145,11 +94,17 @@ private slots:
             if (label->text().isEmpty())
                 continue;
             ++captions;
-            const QString fault = captionFault(label);
+            // "Services Provided:" is wider than the room the form leaves
+            // left of its box; it takes two lines there.
+            const QString fault = captionFault(label, {QStringLiteral("lblDesc_18")});
             QVERIFY2(fault.isEmpty(), qPrintable(label->objectName() + u' ' + fault + u' ' +
                                                  QStringLiteral("(\"%1\")").arg(label->text())));
         }
         QCOMPARE(captions, 39);
+        // No control crosses the border or the caption of its frame, the
+        // payment frame's inner one included while it is hidden.
+        const QStringList faults = frameFaults(h.window.get());
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
         for (const QPushButton* button : h.window->findChildren<QPushButton*>())
             QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 6 <= button->width(),
                      qPrintable(button->objectName()));
@@ -193,26 +148,106 @@ private slots:
         QVERIFY(label->height() <= text.height() + 6);
     }
 
-    void everyBoxListAndComboIsReachedByItsCaption() {
+    // A screen reader names each control by its caption: a box, list or
+    // combo by the label that leads to it (never by its frame's caption), a
+    // button or label by its own text, and the few without a caption by a
+    // name of their own. Each row is a window, with those few.
+    void everyControlIsNamedByItsCaption_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringMap>("uncaptioned");
+        QTest::newRow("main window") << "frmMain"
+                                     << QStringMap{{"cmdCustRefresh", "Refresh"},
+                                                   {"lstProjects", "Projects"},
+                                                   {"lblTotal", "Total Owing"},
+                                                   {"lblOpenDays", "Days Open"}};
+        QTest::newRow("options") << "frmOptions"
+                                 << QStringMap{{"cmdLogoImage", "Choose Logo Image"}};
+        QTest::newRow("invoice preview")
+            << "frmInvoice" << QStringMap{{"rtfText", "Invoice Text"}, {"imgLogo", "Logo"}};
+    }
+    void everyControlIsNamedByItsCaption() {
+        QFETCH(QString, window);
+        QFETCH(QStringMap, uncaptioned);
+        MainWindowHarness h;
+        addOptions(h);
+        QVERIFY(startWithInvoice(h, 1, 1000000, 0, 0));
+        int checked = 0;
+        const auto check = [&](QWidget* form) {
+            QHash<const QWidget*, const QLabel*> captionOf;
+            for (const QLabel* label : form->findChildren<QLabel*>())
+                if (label->buddy())
+                    captionOf.insert(label->buddy(), label);
+            // A caption's "&" marks its access key; "&&" shows as "&".
+            const auto stripped = [](QString text) {
+                return text.replace(QRegularExpression(QStringLiteral("&(.)")),
+                                    QStringLiteral("\\1"));
+            };
+            for (QWidget* w : form->findChildren<QWidget*>()) {
+                const bool entry = qobject_cast<QLineEdit*>(w) ||
+                                   qobject_cast<QPlainTextEdit*>(w) ||
+                                   qobject_cast<QListWidget*>(w) || qobject_cast<QComboBox*>(w);
+                const auto* button = qobject_cast<QAbstractButton*>(w);
+                const auto* label = qobject_cast<QLabel*>(w);
+                // The edit field inside a combo box is the combo box's own, and
+                // the scroll buttons of the tab bar its own.
+                if ((!entry && !button && !label) || w->objectName().startsWith(u"qt_") ||
+                    qobject_cast<QComboBox*>(w->parentWidget()) ||
+                    qobject_cast<QTabBar*>(w->parentWidget()))
+                    continue;
+                const QString name = w->objectName();
+                QString expected;
+                if (uncaptioned.contains(name))
+                    expected = uncaptioned.value(name);
+                else if (captionOf.contains(w))
+                    expected = stripped(captionOf.value(w)->text());
+                else if (button)
+                    expected = stripped(button->text());
+                else if (label)
+                    expected = label->buddy() ? stripped(label->text()) : label->text();
+                QVERIFY2(!expected.isEmpty() || label,
+                         qPrintable(name + QStringLiteral(" has no caption")));
+                QCOMPARE(spokenName(w), expected);
+                ++checked;
+            }
+        };
+        if (window == u"frmMain") {
+            // The customer shown afresh: the invoice labels are empty.
+            QVERIFY(h.selectCustomer(QStringLiteral("Ames-1")));
+            check(h.window.get());
+        } else {
+            const WhenShown shown(window, check);
+            if (window == u"frmOptions")
+                h.get<QAction>("mnuOptionsInfo")->trigger();
+            else
+                click(h.get<QPushButton>("cmdiInvoiceEmail"));
+            QCOMPARE(shown.times(), 1);
+        }
+        QVERIFY(checked > uncaptioned.size());
+        QVERIFY(h.prompt.verifyAllShown());
+    }
+
+    // Tab leaves a box of several lines for the next control, as it leaves
+    // any other box, rather than typing a TAB into the text.
+    void tabLeavesABoxOfSeveralLines_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("next");
+        QTest::newRow("Notes") << "txtCustContactNotes"
+                               << "txtCustMemo";
+        QTest::newRow("Account Memo") << "txtCustMemo"
+                                      << "cmdCustDelete";
+    }
+    void tabLeavesABoxOfSeveralLines() {
+        QFETCH(QString, box);
+        QFETCH(QString, next);
         MainWindowHarness h;
         QVERIFY(h.start());
-        QSet<QWidget*> buddies;
-        for (QLabel* label : h.window->findChildren<QLabel*>())
-            if (label->buddy())
-                buddies.insert(label->buddy());
-        QWidgetList entryControls;
-        for (QWidget* w : h.window->findChildren<QWidget*>()) {
-            const bool entry = qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
-                               qobject_cast<QListWidget*>(w) || qobject_cast<QComboBox*>(w);
-            // The edit field inside a combo box is the combo box's own; the
-            // project list is captioned by its frame.
-            if (entry && !qobject_cast<QComboBox*>(w->parentWidget()) &&
-                w->objectName() != QStringLiteral("lstProjects"))
-                entryControls.append(w);
-        }
-        QVERIFY(entryControls.size() > 30);
-        for (QWidget* w : entryControls)
-            QVERIFY2(buddies.contains(w), qPrintable(w->objectName()));
+        h.get<QPushButton>("cmdCustNew")->click();
+        auto* edit = h.get<QPlainTextEdit>(qPrintable(box));
+        QTest::mouseClick(edit->viewport(), Qt::LeftButton);
+        QTest::keyClicks(edit, QStringLiteral("ab"));
+        QTest::keyClick(edit, Qt::Key_Tab);
+        QCOMPARE(h.window->focusWidget(), h.get<QWidget>(qPrintable(next)));
+        QCOMPARE(edit->toPlainText(), QStringLiteral("ab"));
     }
 };
 

@@ -1,10 +1,12 @@
 // Finding the database: NetworkPath.sfe as it is read and written, and the
 // database it names.
+#include "core/environment.h"
 #include "data/database.h"
 #include "data/networkshare.h"
 #include "data/schema.h"
 #include "data/serveraddress.h"
 #include "data/signature.h"
+#include "errors/handleerror.h"
 #include "ordinaryuser.h"
 #include "testsupport.h"
 
@@ -54,6 +56,46 @@ private:
     rlimit m_limit = {};
     void (*m_handler)(int) = nullptr;
 };
+
+// The mode bits of a file or folder.
+int modeOf(const QString& path) {
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return int(info.st_mode & 07777);
+}
+
+// Sets an environment variable for as long as it lives ("<unset>" unsets it).
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const char* name, const QString& value)
+        : m_name(name), m_wasSet(qEnvironmentVariableIsSet(name)), m_was(qgetenv(name)) {
+        if (value == QStringLiteral("<unset>"))
+            qunsetenv(name);
+        else
+            qputenv(name, value.toLocal8Bit());
+    }
+    ~EnvironmentVariable() {
+        if (m_wasSet)
+            qputenv(m_name, m_was);
+        else
+            qunsetenv(m_name);
+    }
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+private:
+    const char* m_name;
+    bool m_wasSet;
+    QByteArray m_was;
+};
+
+// The names a test row uses for its folders, put in place.
+QString placed(QString text, const QTemporaryDir& tmp) {
+    return text.replace(QStringLiteral("{tmp}"), tmp.path())
+        .replace(QStringLiteral("{home}"), tmp.filePath(QStringLiteral("home")))
+        .replace(QStringLiteral("{usr}"), tmp.filePath(QStringLiteral("usr")));
+}
 
 } // namespace
 
@@ -142,6 +184,211 @@ private slots:
         if (!quoted)
             QCOMPARE(line, (path + QStringLiteral("\r\n")).toUtf8());
         QCOMPARE(readFirstField(line), path);
+    }
+
+    // --- Where the files are kept -------------------------------------------------
+
+    // A copy that keeps its files beside itself ignores the user's folders; an
+    // installed one takes each file's folder from its own variable, and the
+    // home folder's default where the variable is unset, empty or relative.
+    // The log's folder is made, open to the user alone, with its first line.
+    void whereEachFileIsKept_data() {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QString>("configHome");
+        QTest::addColumn<QString>("dataHome");
+        QTest::addColumn<QString>("stateHome");
+        QTest::addColumn<QString>("networkPath");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("errorLog");
+        QTest::addColumn<QString>("manual");
+        QTest::newRow("beside the program, whatever the variables say")
+            << false << "{tmp}/c"
+            << "{tmp}/d"
+            << "{tmp}/s"
+            << "{usr}/bin/NetworkPath.sfe"
+            << "{usr}/bin/records.mdb"
+            << "{usr}/bin/ErrLog.err"
+            << "{usr}/bin/guide.pdf";
+        QTest::newRow("installed: each file in its variable's folder")
+            << true << "{tmp}/c"
+            << "{tmp}/d"
+            << "{tmp}/s"
+            << "{tmp}/c/quillory/NetworkPath.sfe"
+            << "{tmp}/d/quillory/records.mdb"
+            << "{tmp}/s/quillory/ErrLog.err"
+            << "{usr}/share/doc/quillory/guide.pdf";
+        QTest::newRow("installed: unset variables give the home folder's")
+            << true << "<unset>"
+            << "<unset>"
+            << "<unset>"
+            << "{home}/.config/quillory/NetworkPath.sfe"
+            << "{home}/.local/share/quillory/records.mdb"
+            << "{home}/.local/state/quillory/ErrLog.err"
+            << "{usr}/share/doc/quillory/guide.pdf";
+        QTest::newRow("installed: empty and relative variables count as unset")
+            << true << ""
+            << "d"
+            << "./s"
+            << "{home}/.config/quillory/NetworkPath.sfe"
+            << "{home}/.local/share/quillory/records.mdb"
+            << "{home}/.local/state/quillory/ErrLog.err"
+            << "{usr}/share/doc/quillory/guide.pdf";
+        QTest::newRow("installed: one variable set, the others not")
+            << true << "<unset>"
+            << "{tmp}/d/"
+            << "<unset>"
+            << "{home}/.config/quillory/NetworkPath.sfe"
+            << "{tmp}/d/quillory/records.mdb"
+            << "{home}/.local/state/quillory/ErrLog.err"
+            << "{usr}/share/doc/quillory/guide.pdf";
+    }
+    void whereEachFileIsKept() {
+        QFETCH(bool, installed);
+        QFETCH(QString, configHome);
+        QFETCH(QString, dataHome);
+        QFETCH(QString, stateHome);
+        QFETCH(QString, networkPath);
+        QFETCH(QString, database);
+        QFETCH(QString, errorLog);
+        QFETCH(QString, manual);
+        QTemporaryDir tmp;
+        test::TempProgram program(false);
+        environment::setProgramDirectory(placed(QStringLiteral("{usr}/bin"), tmp));
+        QVERIFY(QDir().mkpath(environment::programDirectory()));
+        environment::setInstalled(installed);
+        const EnvironmentVariable home("HOME", placed(QStringLiteral("{home}"), tmp));
+        const EnvironmentVariable config("XDG_CONFIG_HOME", placed(configHome, tmp));
+        const EnvironmentVariable data("XDG_DATA_HOME", placed(dataHome, tmp));
+        const EnvironmentVariable state("XDG_STATE_HOME", placed(stateHome, tmp));
+
+        QCOMPARE(environment::networkPathFile(), placed(networkPath, tmp));
+        QCOMPARE(environment::defaultDatabasePath(), placed(database, tmp));
+        QCOMPARE(environment::errorLogPath(), placed(errorLog, tmp));
+        QCOMPARE(environment::manualPath(), placed(manual, tmp));
+
+        appendToErrorLog(errnum::NoCurrentRecord, QStringLiteral("logged"));
+        environment::setInstalled(std::nullopt);
+        QVERIFY(readAll(placed(errorLog, tmp)).endsWith(",3021,\"logged\"\r\n"));
+        if (installed)
+            QCOMPARE(modeOf(QFileInfo(placed(errorLog, tmp)).path()), 0700);
+    }
+
+    // Which database a start opens, and what it leaves in NetworkPath.sfe: a
+    // first start of an installed copy makes its database in the user's data
+    // folder; a database named on the command line is used for that run
+    // alone, NetworkPath.sfe neither read nor written.
+    void aStartFindsItsDatabase_data() {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QString>("networkPathBefore"); // "<none>": no file
+        QTest::addColumn<QString>("commandLine");       // "<none>": no --database
+        QTest::addColumn<QString>("opened");            // "<fails>": the start fails
+        QTest::addColumn<QString>("networkPathAfter");
+        QTest::addColumn<QStringList>("dataFolder"); // its files afterwards
+        QTest::newRow("installed, first start: an empty database in the data folder")
+            << true << "<none>"
+            << "<none>"
+            << "{data}/records.mdb"
+            << "{data}/records.mdb\r\n"
+            << QStringList{"records.mdb"};
+        QTest::newRow("installed, a relative path: from the data folder")
+            << true << "office.mdb\r\n"
+            << "<none>"
+            << "{data}/office.mdb"
+            << "office.mdb\r\n"
+            << QStringList{"office.mdb"};
+        QTest::newRow("installed, a path on the command line, first start")
+            << true << "<none>"
+            << "{shared}/books.mdb"
+            << "{shared}/books.mdb"
+            << "<none>" << QStringList{};
+        QTest::newRow("installed, a relative path on the command line: from the current folder")
+            << true << "{data}/records.mdb\r\n"
+            << "books.mdb"
+            << "{shared}/books.mdb"
+            << "{data}/records.mdb\r\n"
+            << QStringList{"records.mdb"};
+        QTest::newRow("beside the program, a path on the command line")
+            << false << "{program}/records.mdb\r\n"
+            << "{shared}/books.mdb"
+            << "{shared}/books.mdb"
+            << "{program}/records.mdb\r\n"
+            << QStringList{"NetworkPath.sfe"};
+        QTest::newRow("installed, a missing database on the command line creates nothing")
+            << true << "<none>"
+            << "{shared}/gone.mdb"
+            << "<fails>"
+            << "<none>" << QStringList{};
+    }
+    void aStartFindsItsDatabase() {
+        QFETCH(bool, installed);
+        QFETCH(QString, networkPathBefore);
+        QFETCH(QString, commandLine);
+        QFETCH(QString, opened);
+        QFETCH(QString, networkPathAfter);
+        QFETCH(QStringList, dataFolder);
+        test::TempProgram program(false);
+        const test::UserFolders folders;
+        environment::setInstalled(installed);
+        QTemporaryDir shared;
+        const auto place = [&](QString text) {
+            return text.replace(QStringLiteral("{data}"), environment::dataDirectory())
+                .replace(QStringLiteral("{program}"), program.dir())
+                .replace(QStringLiteral("{shared}"), shared.path());
+        };
+        // What a row names is there, unless the start is to make it or find
+        // it missing.
+        if (networkPathBefore != QStringLiteral("<none>")) {
+            QVERIFY(environment::makeUserDirectory(environment::configDirectory()));
+            QVERIFY(environment::makeUserDirectory(environment::dataDirectory()));
+            for (const QString& name : dataFolder)
+                if (name.endsWith(QStringLiteral(".mdb")))
+                    QVERIFY(createDatabaseFile(environment::dataDirectory() + u'/' + name));
+            QVERIFY(writeAll(environment::networkPathFile(), place(networkPathBefore).toUtf8()));
+        }
+        if (opened.startsWith(QStringLiteral("{shared}")))
+            QVERIFY(createDatabaseFile(place(opened)));
+        if (commandLine != QStringLiteral("<none>"))
+            environment::setDatabaseOverride(
+                environment::NamedDatabase{place(commandLine), shared.path()});
+
+        test::ScriptedPrompt prompt;
+        if (opened == QStringLiteral("<fails>")) {
+            prompt.expectMessageTitled(QStringLiteral("File not found"));
+            prompt.expectMessage(kInitFailed, QStringLiteral("Quillory"));
+        }
+        {
+            Database db;
+            const bool started = db.OpenDatabase();
+            environment::setDatabaseOverride(std::nullopt);
+            QCOMPARE(started, opened != QStringLiteral("<fails>"));
+            if (started) {
+                QCOMPARE(db.databasePath(), place(opened));
+                QCOMPARE(header(db.databasePath()), signature::kPlain);
+                QVERIFY(db.cnMain.execute(
+                    QStringLiteral("INSERT INTO tblcustomer (id, lname) VALUES (1, 'Here')")));
+            }
+        }
+        QVERIFY(prompt.verifyAllShown());
+        if (opened != QStringLiteral("<fails>")) {
+            QCOMPARE(header(place(opened)), signature::kMarker);
+            QCOMPARE(test::scalarOn(place(opened), QStringLiteral("SELECT lname FROM tblcustomer"))
+                         .toString(),
+                     QStringLiteral("Here"));
+        }
+        if (networkPathAfter == QStringLiteral("<none>"))
+            QVERIFY(!QFile::exists(environment::networkPathFile()));
+        else
+            QCOMPARE(readAll(environment::networkPathFile()), place(networkPathAfter).toUtf8());
+        QCOMPARE(QDir(environment::dataDirectory()).entryList(QDir::Files | QDir::Hidden),
+                 dataFolder);
+        // The folders the program made are open to the user alone, and an
+        // installed copy leaves nothing beside itself.
+        if (!dataFolder.isEmpty())
+            QCOMPARE(modeOf(environment::dataDirectory()), 0700);
+        if (installed && networkPathAfter != QStringLiteral("<none>"))
+            QCOMPARE(modeOf(environment::configDirectory()), 0700);
+        if (installed)
+            QCOMPARE(QDir(program.dir()).entryList(QDir::Files | QDir::Hidden), QStringList{});
     }
 
     // --- Opening --------------------------------------------------------------------

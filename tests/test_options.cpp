@@ -1,5 +1,6 @@
 // The business options window: its load, the logo choice, the order of its
 // checks, the one row it writes, and where what it saves shows next.
+#include "formchecks.h"
 #include "invoiceharness.h"
 #include "widgets/boxes.h"
 
@@ -97,12 +98,15 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
     }
 
-    // At the window's font every caption fits its label, whole.
+    // At the window's font every caption fits its label, whole, and no
+    // control crosses the border or the caption of its frame.
     void everyCaptionShowsWhole() {
         MainWindowHarness h;
         addOptions(h);
         QVERIFY(h.start());
         openOptions(h, [](QWidget* window) {
+            const QStringList faults = frameFaults(window);
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
             for (const QLabel* label : window->findChildren<QLabel*>()) {
                 const QRect needed = label->fontMetrics().boundingRect(
                     QRect(0, 0, label->width(), 1000),

@@ -143,11 +143,26 @@ private slots:
             << 15000000LL << 0LL << 0 << "1,000.00"
             << Boxes{firstQuestion("1,000.00"), lastQuestion("1,000.00", "500"), printQuestion()}
             << 10000000LL << 0 << "($1,000.00)";
-        // Half a ten-thousandth rounds away from zero, not to even.
-        QTest::newRow("0.00005 applies 0.0001")
-            << 1000000LL << 0LL << 0 << "0.00005"
-            << Boxes{firstQuestion("0.00005"), lastQuestion("0.00005", "99.9999"), printQuestion()}
-            << 1LL << 0 << "($0.00005)";
+        // An amount finer than a ten-thousandth is refused rather than
+        // rounded, so that the history never shows more than was applied;
+        // trailing zeros are no finer.
+        QTest::newRow("0.00005 is refused")
+            << 1000000LL << 0LL << 0 << "0.00005" << Boxes{notNumeric()} << 0LL << 0 << "";
+        QTest::newRow("0.00004 is refused")
+            << 1000000LL << 0LL << 0 << "0.00004" << Boxes{notNumeric()} << 0LL << 0 << "";
+        QTest::newRow("33.33333 is refused")
+            << 1000000LL << 0LL << 0 << "33.33333" << Boxes{notNumeric()} << 0LL << 0 << "";
+        QTest::newRow("0.12340000 applies 0.1234")
+            << 1000000LL << 0LL << 0 << "0.12340000"
+            << Boxes{firstQuestion("0.12340000"), lastQuestion("0.12340000", "99.8766"),
+                     printQuestion()}
+            << 1234LL << 0 << "($0.12340000)";
+        // Amounts beyond what an invoice can hold are refused before any
+        // question, the CLOSED one included.
+        QTest::newRow("1e300 on a closed invoice") << 1000000LL << 1000000LL << 1 << "1e300"
+                                                   << Boxes{notNumeric()} << 1000000LL << 1 << "";
+        QTest::newRow("-922337203685477 would owe too much")
+            << 1000000LL << 0LL << 0 << "-922337203685477" << Boxes{notNumeric()} << 0LL << 0 << "";
         QTest::newRow("letters") << 1000000LL << 0LL << 0 << "abc" << Boxes{notNumeric()} << 0LL
                                  << 0 << "";
         QTest::newRow("empty") << 1000000LL << 0LL << 0 << "" << Boxes{notNumeric()} << 0LL << 0
@@ -175,6 +190,10 @@ private slots:
         QFETCH(QString, line);
         MainWindowHarness h;
         QVERIFY(startWithInvoice(h, 1, due, paid, status));
+        // The status box is no input: the stored status decides the CLOSED
+        // question, whatever is typed over the box.
+        typeInto(h.get<QLineEdit>("txtiStatus"), status == 1 ? "0" : "1");
+        QCOMPARE(h.get<QLineEdit>("txtiStatus")->text(), QString::number(status));
         pay(h, typed, boxes);
         QVERIFY(h.prompt.verifyAllShown());
 

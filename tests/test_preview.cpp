@@ -1,21 +1,33 @@
 // The invoice preview: the window, its logo, the copy for e-mail and the
 // printed document.
+#include "invoice/frmInvoice.h"
+#include "invoice/invoiceprint.h"
+#include "invoice/logo.h"
 #include "invoiceharness.h"
+#include "printqueue.h"
+#include "widgets/clipboard.h"
 #include "widgets/printing.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QPrinter>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSemaphore>
+#include <QSignalSpy>
+
+#include <sys/stat.h>
 
 using namespace quillory;
 using test::pdfPages;
 using test::pdfText;
+using test::PrintQueues;
+using test::QueuedJob;
 using namespace quillory::test;
 
 namespace {
@@ -53,9 +65,44 @@ int openPreview(MainWindowHarness& h, const std::function<void(QWidget*)>& act) 
     return preview.times();
 }
 
+// Waits until the preview has read its logo, as a user sees it appear.
+void waitForLogo(QWidget* window) {
+    auto* preview = qobject_cast<frmInvoice*>(window);
+    QVERIFY(preview);
+    if (preview->logoPending())
+        QVERIFY(QSignalSpy(preview, &frmInvoice::logoSettled).wait());
+}
+
 void expectPrintConfirmation(MainWindowHarness& h, Prompt::Answer answer) {
     h.prompt.expectMessage(QStringLiteral("Send the print job now?"), QStringLiteral("Confirm"),
                            answer, Prompt::Buttons::OkCancel, Prompt::Icon::Information);
+}
+
+// Every character 0.1 inch wide, every line 0.2 inch high.
+class FixedMeasure : public printing::FontMeasure {
+public:
+    double lineHeight(const printing::PrintFont&) const override { return 0.2; }
+    double textWidth(const printing::PrintFont&, const QString& text) const override {
+        return 0.1 * static_cast<double>(text.size());
+    }
+};
+
+// Each page as its lines, each line as "x:text" per run.
+QList<QList<QStringList>> pagesOf(const printing::PrintedDocument& document) {
+    QList<QList<QStringList>> pages;
+    for (const printing::PrintedPage& page : document.pages) {
+        QList<QStringList> lines;
+        double y = -1;
+        for (const printing::TextRun& run : page.runs) {
+            if (lines.isEmpty() || run.y > y + 1e-9) {
+                lines.append(QStringList());
+                y = run.y;
+            }
+            lines.last().append(QString::number(run.x) + u':' + run.text);
+        }
+        pages.append(lines);
+    }
+    return pages;
 }
 
 } // namespace
@@ -64,7 +111,10 @@ class PreviewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { printing::setPrinterFactory({}); }
+    void cleanup() {
+        printing::setBeforeSubmit({});
+        clipboard::setClipboard({});
+    }
 
     void thePreviewIsABorderlessCentredModalWindowWithItsButtonsInOrder() {
         MainWindowHarness h;
@@ -93,23 +143,42 @@ private slots:
         QVERIFY(h.prompt.verifyAllShown());
     }
 
+    // A copy the clipboard took is confirmed and closes the preview; one it
+    // refused is said, and the preview stays open for another try.
+    void copyLeavesExactlyTheDocumentOnTheClipboardAsPlainText_data() {
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("the clipboard takes it") << true;
+        QTest::newRow("the clipboard refuses it") << false;
+    }
     void copyLeavesExactlyTheDocumentOnTheClipboardAsPlainText() {
+        QFETCH(bool, taken);
         MainWindowHarness h;
         addOptions(h);
         QVERIFY(startWithInvoice(h, 1, 1000000, 250000, 0));
         auto* before = new QMimeData;
         before->setHtml(QStringLiteral("<b>old</b>"));
         QGuiApplication::clipboard()->setMimeData(before);
-        h.prompt.expectMessage(QStringLiteral("Invoice text has been copied to your clipboard."),
-                               QStringLiteral("Notice"));
+        if (taken) {
+            h.prompt.expectMessage(QStringLiteral("Invoice text has been copied to your "
+                                                  "clipboard."),
+                                   QStringLiteral("Notice"));
+        } else {
+            clipboard::setClipboard([](const QString&) { return false; });
+            h.prompt.expectMessage(QStringLiteral("The invoice text could not be put on the "
+                                                  "clipboard.  Please try again."),
+                                   QStringLiteral("Notice"), Prompt::Ok, Prompt::Buttons::Ok,
+                                   Prompt::Icon::Exclamation);
+        }
         bool closed = false;
         openPreview(h, [&closed](QWidget* window) {
             const QPointer<QWidget> alive = window;
             click(child<QPushButton>(window, "cmdCopyText"));
             closed = !alive || !alive->isVisible();
         });
-        QVERIFY(closed);
+        QCOMPARE(closed, taken);
         QVERIFY(h.prompt.verifyAllShown());
+        if (!taken)
+            return;
         const QMimeData* held = QGuiApplication::clipboard()->mimeData();
         QCOMPARE(held->formats(), QStringList{QStringLiteral("text/plain")});
         QCOMPARE(held->text().toUtf8(), kDocument.toUtf8());
@@ -136,18 +205,22 @@ private slots:
         clickTab(h, 2);
         QVERIFY(h.clickEntry("lstInvoices", QStringLiteral("1")));
 
-        const QString pdf = h.program.file(QStringLiteral("invoice.pdf"));
-        printing::setPrinterFactory([pdf] { return printing::pdfPrinter(pdf); });
+        const PrintQueues queues;
         expectPrintConfirmation(h, Prompt::Ok);
         bool closed = false;
         openPreview(h, [&closed](QWidget* window) {
             const QPointer<QWidget> alive = window;
+            waitForLogo(window);
             click(child<QPushButton>(window, "cmdPrint"));
             closed = !alive || !alive->isVisible();
         });
         QVERIFY(closed);
         QVERIFY(h.prompt.verifyAllShown());
 
+        const QList<QueuedJob> jobs = queues.newJobs();
+        QCOMPARE(jobs.size(), 1);
+        QCOMPARE(jobs[0].title, QStringLiteral("Invoice 1"));
+        const QString pdf = PrintQueues::waitForPdf(jobs[0]);
         const QString text = pdfText(pdf);
         QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) read nothing");
         for (const QString& piece :
@@ -168,19 +241,48 @@ private slots:
         QVERIFY(readAll(pdf).contains("/Subtype /Image"));
     }
 
+    // Each row: the queue jobs go to, whether the user cancels the job on
+    // its progress, and what the box then says (nothing for a cancel). A
+    // cancelled confirmation comes first in every row.
+    void aCancelledOrFailedPrintKeepsThePreviewOpen_data() {
+        QTest::addColumn<QByteArray>("queue");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("refused")
+            << QByteArray(PrintQueues::kRefusing) << false
+            << "Printer error: Destination \"quillory-reject\" is not "
+               "accepting jobs. Paused for a paper jam. (server-error-not-accepting-jobs)";
+        QTest::newRow("no such queue")
+            << QByteArray("quillory-gone") << false
+            << "Printer error: no default printer is set up: PRINTER environment variable names "
+               "default destination that does not exist. (client-error-not-found)";
+        QTest::newRow("cancelled on its progress")
+            << QByteArray(PrintQueues::kPdf) << true << QString();
+    }
     void aCancelledOrFailedPrintKeepsThePreviewOpen() {
+        QFETCH(QByteArray, queue);
+        QFETCH(bool, cancel);
+        QFETCH(QString, reason);
         MainWindowHarness h;
         addOptions(h);
         QVERIFY(startWithInvoice(h, 1, 1000000, 250000, 0));
-        const QString nowhere = h.program.file(QStringLiteral("no/such/folder/invoice.pdf"));
-        printing::setPrinterFactory([nowhere] { return printing::pdfPrinter(nowhere); });
+        const PrintQueues queues(queue.constData());
         expectPrintConfirmation(h, Prompt::Cancel);
         expectPrintConfirmation(h, Prompt::Ok);
-        h.prompt.expectMessage(QStringLiteral("The invoice could not be printed.  Please check "
-                                              "that a printer is set up and ready, then try "
-                                              "again."),
-                               QStringLiteral("Print"), Prompt::Ok, Prompt::Buttons::Ok,
-                               Prompt::Icon::Exclamation);
+        if (!reason.isEmpty())
+            h.prompt.expectMessage(QStringLiteral("The invoice could not be printed.  Please check "
+                                                  "that a printer is set up and ready, then try "
+                                                  "again.\r\n\r\n") +
+                                       reason,
+                                   QStringLiteral("Print"), Prompt::Ok, Prompt::Buttons::Ok,
+                                   Prompt::Icon::Exclamation);
+        QSemaphore cancelled;
+        if (cancel)
+            printing::setBeforeSubmit([&cancelled] { cancelled.acquire(); });
+        const WhenShown progress(QStringLiteral("dlgPrintProgress"), [&cancelled](QWidget* dialog) {
+            click(child<QPushButton>(dialog, "cmdCancelPrint"));
+            cancelled.release();
+        });
         openPreview(h, [](QWidget* window) {
             for (int attempt = 0; attempt < 2; ++attempt) {
                 click(child<QPushButton>(window, "cmdPrint"));
@@ -190,6 +292,43 @@ private slots:
             click(child<QPushButton>(window, "cmdCancel"));
         });
         QVERIFY(h.prompt.verifyAllShown());
+        QCOMPARE(progress.times(), cancel ? 1 : 0);
+        QCOMPARE(queues.newJobs().size(), 0);
+    }
+
+    // The document on paper: tab stops every half inch, lines wrapped at a
+    // word or, for a word wider than the page, anywhere, and never cut
+    // between two pages. Each row: the text, and what each page holds.
+    void theDocumentIsLaidOutForPaper_data() {
+        using Pages = QList<QList<QStringList>>;
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Pages>("expected");
+        QTest::newRow("tab stops every half inch") << "ab\tc\t\td\r\n"
+                                                   << Pages{{{"0:ab", "0.5:c", "1.5:d"}}};
+        QTest::newRow("a tab from a stop goes to the next") << "abcde\tx\r\n"
+                                                            << Pages{{{"0:abcde", "1:x"}}};
+        QTest::newRow("text after a tab at the edge starts a line")
+            << "aaaaaaaaaaaaaaaaaaa\tx\r\n"
+            << Pages{{{"0:aaaaaaaaaaaaaaaaaaa"}, {"0:x"}}};
+        QTest::newRow("words wrap at the edge") << "aaaaaaaa bbbbbbbb cccc\r\n"
+                                                << Pages{{{"0:aaaaaaaa bbbbbbbb "}, {"0:cccc"}}};
+        QTest::newRow("a word wider than the page breaks anywhere")
+            << "abcdefghijklmnopqrstuv\r\n"
+            << Pages{{{"0:abcdefghijklmnopqrst"}, {"0:uv"}}};
+        QTest::newRow("two lines a page, blank lines included")
+            << "one\r\ntwo\r\n\r\nfour\r\nfive\r\n"
+            << Pages{{{"0:one"}, {"0:two"}}, {{"0:four"}}, {{"0:five"}}};
+    }
+    void theDocumentIsLaidOutForPaper() {
+        QFETCH(QString, text);
+        QFETCH(QList<QList<QStringList>>, expected);
+        FixedMeasure measure;
+        printing::PageSetup page;
+        page.paper = QSizeF(2.5, 0.95); // 2 inches by 0.45: two lines a page
+        const printing::PrintedDocument document =
+            invoiceprint::layOutInvoice(measure, page, QImage(), text, QStringLiteral("Invoice 7"));
+        QCOMPARE(document.title, QStringLiteral("Invoice 7"));
+        QCOMPARE(pagesOf(document), expected);
     }
 
     // Each row: the stored logo path, and where the text then begins.
@@ -200,6 +339,12 @@ private slots:
         QTest::newRow("NONE") << "NONE" << 0;
         QTest::newRow("a picture 30 pixels high") << "logo.bmp" << 30;
         QTest::newRow("a missing file leaves the empty band") << "missing.bmp" << 73;
+        QTest::newRow("a link to the picture") << "link.bmp" << 30;
+        // Read only from a regular file of a bounded size: a FIFO never holds
+        // the window up.
+        QTest::newRow("a FIFO") << "fifo.bmp" << 73;
+        QTest::newRow("a folder") << "folder.bmp" << 73;
+        QTest::newRow("a picture in a file beyond the size limit") << "huge.bmp" << 73;
     }
     void theTextBeginsBelowTheLogo() {
         QFETCH(QString, logo);
@@ -208,10 +353,18 @@ private slots:
         QImage picture(50, 30, QImage::Format_RGB32);
         picture.fill(Qt::red);
         QVERIFY(picture.save(h.program.file(QStringLiteral("logo.bmp"))));
+        QVERIFY(QFile::link(h.program.file(QStringLiteral("logo.bmp")),
+                            h.program.file(QStringLiteral("link.bmp"))));
+        QCOMPARE(::mkfifo(QFile::encodeName(h.program.file(QStringLiteral("fifo.bmp"))), 0600), 0);
+        QVERIFY(QDir(h.program.dir()).mkdir(QStringLiteral("folder.bmp")));
+        QVERIFY(QFile::copy(h.program.file(QStringLiteral("logo.bmp")),
+                            h.program.file(QStringLiteral("huge.bmp"))));
+        QVERIFY(QFile(h.program.file(QStringLiteral("huge.bmp"))).resize(logo::kMaxFileBytes + 1));
         addOptions(h, logo.isEmpty() || logo == u"NONE" ? logo : h.program.file(logo));
         QVERIFY(startWithInvoice(h, 1, 1000000, 250000, 0));
         QCOMPARE(openPreview(h,
                              [textTop](QWidget* window) {
+                                 waitForLogo(window);
                                  const auto* text = child<QPlainTextEdit>(window, "rtfText");
                                  QCOMPARE(text->y(), textTop);
                                  // The text area ends 85 twips above the bottom.

@@ -1,9 +1,11 @@
 // The program as a process: the real executable started in a program
 // directory of its own (named "Smith, Co", as a firm's folder may be), ended
 // by the signals a closed terminal, a logout or Ctrl+C sends, by a lost
-// display, alone and beside a second copy; started without a display; and two
-// writers adding customers at the same time.
+// display, alone and beside a second copy; started without a display; two
+// writers adding customers at the same time; and where a copy run by an
+// ordinary user keeps its files, installed or not.
 #include "app/application.h"
+#include "data/database.h"
 #include "data/schema.h"
 #include "data/signature.h"
 #include "testsupport.h"
@@ -20,7 +22,11 @@
 #include <algorithm>
 #include <csignal>
 #include <functional>
+#include <grp.h>
 #include <memory>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillory;
 using test::header;
@@ -170,6 +176,40 @@ private:
                  qPrintable((copy).errorOutput()));                                                \
         QCOMPARE((copy).process().exitCode(), 0);                                                  \
     } while (false)
+
+// An ordinary user to run the program as, made the first time it is needed:
+// an administrator may write anywhere, so only an ordinary user shows what
+// a folder the user cannot write changes.
+struct OrdinaryUser {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    bool exists = false;
+};
+
+OrdinaryUser ordinaryUser() {
+    const char* const name = "quillory-test";
+    if (!::getpwnam(name))
+        QProcess::execute(QStringLiteral("useradd"),
+                          {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
+                           QStringLiteral("--shell"), QStringLiteral("/usr/sbin/nologin"),
+                           QString::fromLatin1(name)});
+    const passwd* entry = ::getpwnam(name);
+    if (!entry)
+        return {};
+    return {entry->pw_uid, entry->pw_gid, true};
+}
+
+bool giveTo(const QString& path, const OrdinaryUser& user) {
+    return ::chown(QFile::encodeName(path).constData(), user.uid, user.gid) == 0;
+}
+
+// The owner and mode bits of a file or folder; -1 when it is not there.
+QPair<int, int> ownerAndMode(const QString& path) {
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {-1, -1};
+    return {int(info.st_uid), int(info.st_mode & 07777)};
+}
 
 } // namespace
 
@@ -362,6 +402,143 @@ private slots:
                  qPrintable(copy.errorOutput()));
         QCOMPARE(header(dir.databasePath()), signature::kMarker);
         QCOMPARE(useLocksOn(dir.databasePath()), QStringList{});
+    }
+
+    // Run by an ordinary user, a copy in a folder that user can write keeps
+    // its files beside itself; one in a folder the user cannot write (an
+    // installed copy) keeps them in the user's own folders, makes its empty
+    // database there on its first start and leaves its own folder alone; a
+    // database named on the command line is used without NetworkPath.sfe.
+    void whereAnOrdinaryUsersCopyKeepsItsFiles_data() {
+        QTest::addColumn<bool>("writableFolder");
+        QTest::addColumn<bool>("variablesSet"); // the XDG variables; else the home folder's
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("networkPath"); // "<none>": none written anywhere
+        QTest::addColumn<QStringList>("programFolder");
+        const QStringList besideIt{kNetworkPath, kProgramName, kDatabase};
+        const QStringList alone{kProgramName};
+        QTest::newRow("a folder the user can write")
+            << true << true << QStringList{} << "{program}/records.mdb"
+            << "{program}/NetworkPath.sfe" << besideIt;
+        QTest::newRow("a folder the user cannot write: the XDG folders")
+            << false << true << QStringList{} << "{xdg}/data/quillory/records.mdb"
+            << "{xdg}/config/quillory/NetworkPath.sfe" << alone;
+        QTest::newRow("a folder the user cannot write, no XDG variables: the home folder's")
+            << false << false << QStringList{} << "{home}/.local/share/quillory/records.mdb"
+            << "{home}/.config/quillory/NetworkPath.sfe" << alone;
+        QTest::newRow("a folder the user cannot write, --database")
+            << false << true << QStringList{"--database", "{shared}/books.mdb"}
+            << "{shared}/books.mdb"
+            << "<none>" << alone;
+    }
+    void whereAnOrdinaryUsersCopyKeepsItsFiles() {
+        QFETCH(bool, writableFolder);
+        QFETCH(bool, variablesSet);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, database);
+        QFETCH(QString, networkPath);
+        QFETCH(QStringList, programFolder);
+        if (::geteuid() != 0)
+            QSKIP("Making the ordinary user to run the program as needs an administrator");
+        const OrdinaryUser user = ordinaryUser();
+        QVERIFY2(user.exists, "Could not make the user quillory-test");
+
+        ProgramDirectory dir;
+        QVERIFY(dir.isReady());
+        QTemporaryDir tmp;
+        const auto place = [&](QString text) {
+            return text.replace(QStringLiteral("{program}"), dir.path())
+                .replace(QStringLiteral("{xdg}"), tmp.filePath(QStringLiteral("xdg")))
+                .replace(QStringLiteral("{home}"), tmp.filePath(QStringLiteral("home")))
+                .replace(QStringLiteral("{shared}"), tmp.filePath(QStringLiteral("shared")));
+        };
+        // The user may pass through the temporary folders and owns a home, a
+        // folder for the XDG variables and a shared folder with a database.
+        const QFileDevice::Permissions open = QFile::ReadOwner | QFile::WriteOwner |
+                                              QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                                              QFile::ReadOther | QFile::ExeOther;
+        QVERIFY(QFile::setPermissions(tmp.path(), open));
+        QVERIFY(QFile::setPermissions(QFileInfo(dir.path()).path(), open));
+        for (const char* folder : {"xdg", "home", "shared"}) {
+            QVERIFY(QDir(tmp.path()).mkdir(QString::fromLatin1(folder)));
+            QVERIFY(giveTo(tmp.filePath(QString::fromLatin1(folder)), user));
+        }
+        const QString shared = place(QStringLiteral("{shared}/books.mdb"));
+        QVERIFY(createDatabaseFile(shared));
+        QVERIFY(giveTo(shared, user));
+        if (writableFolder) {
+            QVERIFY(giveTo(dir.path(), user));
+            QVERIFY(giveTo(dir.databasePath(), user));
+        } else {
+            // An installed copy has no database beside it.
+            QVERIFY(QFile::remove(dir.databasePath()));
+            QVERIFY(QFile::setPermissions(dir.path(), open & ~QFile::WriteOwner));
+            programFolder.removeAll(kDatabase);
+        }
+
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("HOME"), place(QStringLiteral("{home}")));
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        for (const char* name : {"CONFIG", "DATA", "STATE"}) {
+            const QString variable = QStringLiteral("XDG_%1_HOME").arg(QString::fromLatin1(name));
+            if (variablesSet)
+                environment.insert(variable, place(QStringLiteral("{xdg}/")) +
+                                                 QString::fromLatin1(name).toLower());
+            else
+                environment.remove(variable);
+        }
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(tmp.path());
+        process.setChildProcessModifier([user] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(user.gid) != 0 || ::setuid(user.uid) != 0)
+                ::_exit(126);
+        });
+        for (QString& argument : arguments)
+            argument = place(argument);
+        process.start(dir.program(), arguments);
+        QVERIFY(process.waitForStarted(kTimeout));
+
+        // Settled: its signals caught, its use lock and its connection on the
+        // database it was to open, the header restored.
+        const QString path = place(database);
+        const auto settled = [&] {
+            return process.state() == QProcess::Running &&
+                   catchesClosingSignals(process.processId()) &&
+                   useLocksOn(path) == QStringList{QStringLiteral("READ")} &&
+                   header(path) == signature::kPlain && holdsTheDatabase(process.processId(), path);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(process.state() != QProcess::Running || settled(), kTimeout);
+        QVERIFY2(settled(), process.readAllStandardError().constData());
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(kTimeout));
+        QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+                 process.readAllStandardError().constData());
+
+        // The database is whole, marked, and the user's.
+        QCOMPARE(header(path), signature::kMarker);
+        QCOMPARE(test::scalarOn(path, QStringLiteral("SELECT count(*) FROM tblcustomer")).toInt(),
+                 0);
+        QCOMPARE(ownerAndMode(path).first, int(user.uid));
+        if (!writableFolder && arguments.isEmpty())
+            QCOMPARE(ownerAndMode(QFileInfo(path).path()), qMakePair(int(user.uid), 0700));
+        // NetworkPath.sfe names it, where it belongs, and nowhere else.
+        QStringList written;
+        for (const QString& candidate :
+             {dir.file(kNetworkPath),
+              place(QStringLiteral("{xdg}/config/quillory/NetworkPath.sfe")),
+              place(QStringLiteral("{home}/.config/quillory/NetworkPath.sfe"))})
+            if (QFile::exists(candidate))
+                written.append(candidate);
+        if (networkPath == QStringLiteral("<none>")) {
+            QCOMPARE(written, QStringList{});
+        } else {
+            QCOMPARE(written, QStringList{place(networkPath)});
+            QCOMPARE(readAll(place(networkPath)), networkPathLine(path));
+        }
+        QCOMPARE(entries(dir.path()), programFolder);
     }
 
     // Two copies with their own program folders on one database (a file

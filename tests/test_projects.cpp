@@ -139,6 +139,12 @@ private slots:
             << row("4O", "20", "S", "x", "x", "x") << ok << hours << "txtpBillingHours";
         QTest::newRow("hours beyond single precision")
             << row("1e39", "20", "S", "x", "x", "x") << ok << hours << "txtpBillingHours";
+        // A total too large to hold is refused at the larger figure, as
+        // that figure's mistake, not as a program fault.
+        QTest::newRow("hours whose total overflows")
+            << row("99999999999999", "20", "S", "x", "x", "x") << ok << hours << "txtpBillingHours";
+        QTest::newRow("rate whose total overflows")
+            << row("40", "3.4e38", "S", "x", "x", "x") << ok << rate << "txtpRate";
         QTest::newRow("rate") << row("40", "$", "", "", "", "") << "" << rate << "txtpRate";
         QTest::newRow("summary") << row("40", "20", "", "", "", "") << "" << kMissing
                                  << "txtpSummary";
@@ -370,6 +376,44 @@ private slots:
         QCOMPARE(
             h.program.scalar(QStringLiteral("SELECT billinghours FROM tblservices")).toDouble(),
             1.5);
+    }
+
+    // While a project is entered or changed, the list and its filter cannot
+    // pick another one over what was typed; afterwards both are as they were.
+    void theListWaitsWhileAProjectIsEdited_data() {
+        QTest::addColumn<QString>("customer");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("New") << "Ames-1"
+                             << "cmdpNew";
+        QTest::newRow("Edit") << "Ames-1"
+                              << "cmdpEdit";
+        QTest::newRow("New, no projects") << "Bell-2"
+                                          << "cmdpNew";
+    }
+    void theListWaitsWhileAProjectIsEdited() {
+        QFETCH(QString, customer);
+        QFETCH(QString, button);
+        MainWindowHarness h;
+        ProjectSteps p{h};
+        h.addCustomer(1, QStringLiteral("Ames"));
+        h.addCustomer(2, QStringLiteral("Bell"));
+        h.addProject(0, 1, QStringLiteral("Roof"), QStringLiteral("Active"));
+        h.addProject(1, 1, QStringLiteral("Porch"), QStringLiteral("Active"));
+        QVERIFY(h.start() && h.selectCustomer(customer));
+        p.showTab(1);
+        h.clickEntry("lstProjects", QStringLiteral("Roof\tActive"));
+        auto* list = h.get<QListWidget>("lstProjects");
+        const bool hadProjects = list->isEnabled();
+        p.press(qPrintable(button));
+        p.type("txtpRate", QStringLiteral("99"));
+        QVERIFY(!list->isEnabled() && !h.get<QWidget>("cboProjectFilter")->isEnabled());
+        if (list->count() > 1) // a click on another project, as a user would try
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->item(1)).center());
+        QCOMPARE(p.text("txtpRate"), QStringLiteral("99"));
+        p.press("cmdpCancel");
+        QCOMPARE(list->isEnabled(), hadProjects);
+        QCOMPARE(h.get<QWidget>("cboProjectFilter")->isEnabled(), hadProjects);
     }
 
     // Clicking the highlighted project after a Cancel shows it again; Edit

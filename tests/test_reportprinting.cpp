@@ -1,16 +1,21 @@
-// The reports printed from the menu onto a printer: into a PDF file that is
-// read back, on several pages, and what a failed printer, a failed read, an
-// empty table or no selected customer do.
-#include "mainwindowharness.h"
+// The reports printed from the menu through CUPS, to the test run's own
+// scheduler: each job in the queue under its title, its PDF read back, on
+// several pages; what a queue that refuses jobs, a missing queue, an absent
+// print service, a failed read, an empty table or no selected customer do;
+// and Cancel on the progress of a long job.
+#include "invoiceharness.h"
+#include "printqueue.h"
 #include "widgets/printing.h"
 
 #include <QAction>
 #include <QFile>
-#include <QPrinter>
+#include <QProgressDialog>
+#include <QSemaphore>
 
 using namespace quillory;
 using test::MainWindowHarness;
 using test::pdfText;
+using test::PrintQueues;
 
 namespace {
 
@@ -27,6 +32,14 @@ QStringList pdfLines(const QString& path) {
 
 const QString kPrintedOn = QStringLiteral("Printed On: 12/6/2026 9:05:07 AM");
 
+// The menu items of the three reports, as rows of a table.
+void reportRows(const char* suffix = "") {
+    QTest::addColumn<QString>("action");
+    QTest::addRow("invoice totals%s", suffix) << "mnuRepAnnualRep";
+    QTest::addRow("customer summary%s", suffix) << "mnuRepCustSum";
+    QTest::addRow("selected customer%s", suffix) << "mnuRepSelCustOpenInv";
+}
+
 } // namespace
 
 class ReportPrintingTest : public QObject {
@@ -34,12 +47,14 @@ class ReportPrintingTest : public QObject {
 
 private slots:
     void init() { test::pinEnglishUs(); }
-    void cleanup() { printing::setPrinterFactory({}); }
+    void cleanup() { printing::setBeforeSubmit({}); }
 
     void eachReportPrintsFromItsMenu_data() {
         QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("invoice totals") << "mnuRepAnnualRep"
+                                        << "Invoice Totals"
                                         << QStringList{"Invoice Totals",
                                                        "CONFIDENTIAL INFORMATION",
                                                        "First Last Owing Paid Balance",
@@ -50,6 +65,7 @@ private slots:
                                                        "TOTAL PAID: $200.00",
                                                        kPrintedOn};
         QTest::newRow("customer summary") << "mnuRepCustSum"
+                                          << "Customer Summary List"
                                           << QStringList{"Customer Summary List",
                                                          "CONFIDENTIAL INFORMATION",
                                                          "First Last Email Balance",
@@ -59,11 +75,13 @@ private slots:
                                                          kPrintedOn};
         QTest::newRow("selected customer")
             << "mnuRepSelCustOpenInv"
+            << "Open Invoices for Customer 1"
             << QStringList{"Open Invoices for Customer: 1", "CONFIDENTIAL INFORMATION",
                            "Account Balance: $50.51", "Open Invoices: 1", kPrintedOn};
     }
     void eachReportPrintsFromItsMenu() {
         QFETCH(QString, action);
+        QFETCH(QString, title);
         QFETCH(QStringList, expected);
         MainWindowHarness h;
         h.addCustomer(3, "Over", "Cy");
@@ -76,57 +94,76 @@ private slots:
         h.addInvoice(4, 99, 100000, 0, 0);
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer("Smith-1"));
-        const QString pdf = h.program.file("report.pdf");
-        printing::setPrinterFactory([pdf] { return printing::pdfPrinter(pdf); });
+        const PrintQueues queues;
         h.get<QAction>(qPrintable(action))->trigger();
         QVERIFY(h.prompt.verifyAllShown());
-        QCOMPARE(pdfLines(pdf), expected);
+        const QList<test::QueuedJob> jobs = queues.newJobs();
+        QCOMPARE(jobs.size(), 1);
+        QCOMPARE(jobs[0].title, title);
+        QCOMPARE(jobs[0].queue, QStringLiteral("quillory-pdf"));
+        QCOMPARE(pdfLines(PrintQueues::waitForPdf(jobs[0])), expected);
     }
 
-    void aPrinterThatCannotPrintDiscardsTheJobAndSaysWhy_data() {
+    // Each row: the queue jobs go to, and the reason the box then gives.
+    void aJobThePrinterCannotTakeIsDiscardedWithTheSpoolersReason_data() {
         QTest::addColumn<QString>("action");
-        QTest::addColumn<bool>("printerSetUp");
-        for (const bool setUp : {true, false}) {
-            const char* how = setUp ? "cannot begin" : "none set up";
-            QTest::addRow("invoice totals, %s", how) << "mnuRepAnnualRep" << setUp;
-            QTest::addRow("customer summary, %s", how) << "mnuRepCustSum" << setUp;
-            QTest::addRow("selected customer, %s", how) << "mnuRepSelCustOpenInv" << setUp;
+        QTest::addColumn<QByteArray>("queue");
+        QTest::addColumn<QByteArray>("server");
+        QTest::addColumn<QString>("reason");
+        const struct {
+            const char* how;
+            QByteArray queue;
+            QByteArray server;
+            QString reason;
+        } ways[] = {
+            {"refused",
+             PrintQueues::kRefusing,
+             {},
+             QStringLiteral("Destination \"quillory-reject\" is not accepting jobs. "
+                            "Paused for a paper jam. (server-error-not-accepting-jobs)")},
+            {"no such queue",
+             "quillory-gone",
+             {},
+             QStringLiteral("no default printer is set up: PRINTER environment variable names "
+                            "default destination that does not exist. (client-error-not-found)")},
+            {"no print service",
+             {},
+             "/nonexistent/cups.sock",
+             QStringLiteral("the print service (CUPS at /nonexistent/cups.sock) cannot be "
+                            "reached: Host is down")},
+        };
+        for (const auto& way : ways) {
+            QTest::addRow("invoice totals, %s", way.how)
+                << "mnuRepAnnualRep" << way.queue << way.server << way.reason;
+            QTest::addRow("customer summary, %s", way.how)
+                << "mnuRepCustSum" << way.queue << way.server << way.reason;
+            QTest::addRow("selected customer, %s", way.how)
+                << "mnuRepSelCustOpenInv" << way.queue << way.server << way.reason;
         }
     }
-    void aPrinterThatCannotPrintDiscardsTheJobAndSaysWhy() {
+    void aJobThePrinterCannotTakeIsDiscardedWithTheSpoolersReason() {
         QFETCH(QString, action);
-        QFETCH(bool, printerSetUp);
+        QFETCH(QByteArray, queue);
+        QFETCH(QByteArray, server);
+        QFETCH(QString, reason);
         MainWindowHarness h;
         h.addCustomer(1, "Smith");
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer("Smith-1"));
-        // A file in a folder that does not exist cannot be begun; a PDF
-        // printer without a file is what Qt gives when no printer is set up.
-        const QString pdf = h.program.file("no such folder/report.pdf");
-        printing::setPrinterFactory([pdf, printerSetUp] {
-            if (printerSetUp)
-                return printing::pdfPrinter(pdf);
-            auto none = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            none->setOutputFormat(QPrinter::PdfFormat);
-            return none;
-        });
-        h.prompt.expectMessage(printerSetUp ? "482\r\nPrinter error: cannot start printing on \"" +
-                                                  pdf + "\"."
-                                            : "482\r\nPrinter error: no default printer is set up.",
-                               "Quillory");
+        const PrintQueues queues(queue.constData());
+        const QByteArray ownServer = qgetenv("CUPS_SERVER");
+        if (!server.isEmpty())
+            qputenv("CUPS_SERVER", server);
+        h.prompt.expectMessage("482\r\nPrinter error: " + reason, "Quillory");
         h.get<QAction>(qPrintable(action))->trigger();
+        qputenv("CUPS_SERVER", ownServer);
         QVERIFY(h.prompt.verifyAllShown());
-        QVERIFY(!QFile::exists(pdf));
+        QCOMPARE(queues.newJobs().size(), 0);
     }
 
     // The open-invoices report discards its job on a failure too, rather than
     // sending what it had printed so far.
-    void aDatabaseFailureDiscardsTheJobAndSaysWhy_data() {
-        QTest::addColumn<QString>("action");
-        QTest::newRow("invoice totals") << "mnuRepAnnualRep";
-        QTest::newRow("customer summary") << "mnuRepCustSum";
-        QTest::newRow("selected customer") << "mnuRepSelCustOpenInv";
-    }
+    void aDatabaseFailureDiscardsTheJobAndSaysWhy_data() { reportRows(); }
     void aDatabaseFailureDiscardsTheJobAndSaysWhy() {
         QFETCH(QString, action);
         MainWindowHarness h;
@@ -134,12 +171,11 @@ private slots:
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer("Smith-1"));
         QVERIFY(h.db.cnMain.execute("DROP TABLE tblinvoice"));
-        const QString pdf = h.program.file("report.pdf");
-        printing::setPrinterFactory([pdf] { return printing::pdfPrinter(pdf); });
+        const PrintQueues queues;
         h.prompt.expectMessage("-2147467259\r\nno such table: tblinvoice", "Quillory");
         h.get<QAction>(qPrintable(action))->trigger();
         QVERIFY(h.prompt.verifyAllShown());
-        QVERIFY(!QFile::exists(pdf));
+        QCOMPARE(queues.newJobs().size(), 0);
         QVERIFY(!QFile::exists(h.program.file("ErrLog.err")));
     }
 
@@ -152,24 +188,22 @@ private slots:
         QFETCH(QString, action);
         MainWindowHarness h;
         QVERIFY(h.start());
-        const QString pdf = h.program.file("report.pdf");
-        printing::setPrinterFactory([pdf] { return printing::pdfPrinter(pdf); });
+        const PrintQueues queues;
         h.prompt.expectMessage("No customer records to summarize and print.", "Data Error");
         h.get<QAction>(qPrintable(action))->trigger();
         QVERIFY(h.prompt.verifyAllShown());
-        QVERIFY(!QFile::exists(pdf));
+        QCOMPARE(queues.newJobs().size(), 0);
     }
 
     void withoutASelectedCustomerTheOpenInvoicesReportDoesNothing() {
         MainWindowHarness h;
         h.addCustomer(1, "Smith");
         QVERIFY(h.start());
-        const QString pdf = h.program.file("report.pdf");
-        printing::setPrinterFactory([pdf] { return printing::pdfPrinter(pdf); });
+        const PrintQueues queues;
         h.get<QAction>("mnuRepSelCustOpenInv")->trigger();
         QVERIFY(h.prompt.verifyAllShown());
         QVERIFY(h.prompt.shown().isEmpty());
-        QVERIFY(!QFile::exists(pdf));
+        QCOMPARE(queues.newJobs().size(), 0);
     }
 
     void aLongListPrintsOnSeveralPages() {
@@ -177,19 +211,52 @@ private slots:
         for (int i = 1; i <= 120; ++i)
             h.addCustomer(i, QStringLiteral("L%1").arg(i), QStringLiteral("F%1").arg(i));
         QVERIFY(h.start());
-        const QString pdf = h.program.file("report.pdf");
-        printing::setPrinterFactory([pdf] {
-            auto printer = printing::pdfPrinter(pdf);
-            printer->setPageSize(QPageSize(QPageSize::Letter));
-            return printer;
-        });
+        const PrintQueues queues;
         h.get<QAction>("mnuRepCustSum")->trigger();
-        const QString text = pdfText(pdf);
+        QCOMPARE(queues.newJobs().size(), 1);
+        const QString text = pdfText(PrintQueues::waitForPdf(queues.newJobs().at(0)));
         QCOMPARE(text.count(u'\f'), 3); // pdftotext ends each page with a form feed
         QCOMPARE(text.count("First"), 1);
         const QStringList pages = text.split(u'\f');
         QVERIFY(pages.at(1).simplified().startsWith("F"));
         QVERIFY(pages.at(2).contains(kPrintedOn));
+    }
+
+    // A job held before it reaches the spooler shows its progress; Cancel
+    // there sends nothing, and says nothing.
+    void cancelOnTheProgressLeavesNothingInTheQueue_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("invoice totals") << "mnuRepAnnualRep"
+                                        << "Invoice Totals";
+        QTest::newRow("customer summary") << "mnuRepCustSum"
+                                          << "Customer Summary List";
+        QTest::newRow("selected customer") << "mnuRepSelCustOpenInv"
+                                           << "Open Invoices for Customer 1";
+    }
+    void cancelOnTheProgressLeavesNothingInTheQueue() {
+        QFETCH(QString, action);
+        QFETCH(QString, title);
+        MainWindowHarness h;
+        h.addCustomer(1, "Smith");
+        QVERIFY(h.start());
+        QVERIFY(h.selectCustomer("Smith-1"));
+        const PrintQueues queues;
+        QSemaphore cancelled;
+        printing::setBeforeSubmit([&cancelled] { cancelled.acquire(); });
+        QString label;
+        const test::WhenShown progress(
+            QStringLiteral("dlgPrintProgress"), [&cancelled, &label](QWidget* dialog) {
+                label = static_cast<QProgressDialog*>(dialog)->labelText();
+                test::click(test::child<QPushButton>(dialog, "cmdCancelPrint"));
+                cancelled.release();
+            });
+        h.get<QAction>(qPrintable(action))->trigger();
+        QCOMPARE(progress.times(), 1);
+        QCOMPARE(label, "Printing " + title + "...");
+        QVERIFY(h.prompt.verifyAllShown());
+        QVERIFY(h.prompt.shown().isEmpty());
+        QCOMPARE(queues.newJobs().size(), 0);
     }
 };
 

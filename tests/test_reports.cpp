@@ -1,13 +1,11 @@
 // The printed reports as laid out: the layout engine's printer rules, and
 // what each report puts where on which page.
+#include "core/formats.h"
 #include "mainwindowharness.h"
-#include "reports/reportpainter.h"
+#include "printing/pdfcomposer.h"
 #include "reports/reports.h"
-#include "widgets/printing.h"
 
-#include <QAction>
-#include <QFile>
-#include <QPrinter>
+#include <QRegularExpression>
 
 using namespace quillory;
 using namespace quillory::reports;
@@ -113,7 +111,6 @@ private slots:
         FETCH_STORE();
         test::pinEnglishUs();
     }
-    void cleanup() { printing::setPrinterFactory({}); }
 
     // --- The printer rules -------------------------------------------------------
 
@@ -286,6 +283,48 @@ private slots:
         QVERIFY(near(find(doc, kPrintedOn)->y, find(doc, "Di")->y + 3 * FixedMeasure::lh(11)));
     }
 
+    // An invoice without a customer counts in the grand totals of the first
+    // report, and in no customer's line of either: not in that of customer
+    // 0, which a Null read as a number would name.
+    void anInvoiceWithoutACustomerCountsOnlyInTheGrandTotals_data() {
+        QTest::addColumn<bool>("totals");
+        QTest::addColumn<QList<QStringList>>("expected");
+        QTest::newRow("invoice totals")
+            << true
+            << QList<QStringList>{{"2.62:Invoice Totals"},
+                                  {"2.62:CONFIDENTIAL INFORMATION"},
+                                  {"0:First", "2:Last", "4:Owing", "5:Paid", "6:Balance"},
+                                  {"0:Zed", "2:Zero"},
+                                  {"0:Ann", "2:Smith", "4:$100.00", "5:$40.00", "6:$60.00"},
+                                  {"0:TOTAL DUE: $107.77"},
+                                  {"0:TOTAL PAID: $41.11"},
+                                  {"0:" + kPrintedOn}};
+        QTest::newRow("customer summary")
+            << false
+            << QList<QStringList>{{"2.62:Customer Summary List"},
+                                  {"2.62:CONFIDENTIAL INFORMATION"},
+                                  {"0:First", "2:Last", "4:Email", "6:Balance"},
+                                  {"0:Zed", "2:Zero", "4:z@example.com"},
+                                  {"0:Ann", "2:Smith", "4:a@example.com", "6:$60.00"},
+                                  {"0:" + kPrintedOn}};
+    }
+    void anInvoiceWithoutACustomerCountsOnlyInTheGrandTotals() {
+        QFETCH(bool, totals);
+        QFETCH(QList<QStringList>, expected);
+        Books b;
+        b.customer(0, "Zed", "Zero", "z@example.com");
+        b.customer(1, "Ann", "Smith");
+        b.invoice(1, 1, 1000000, 400000, 0);
+        b.sql("INSERT INTO tblinvoice (id,servicesid,customerid,amountdue,amountpaid,Status) "
+              "VALUES (2,0,NULL,77700,11100,0)");
+        FixedMeasure m;
+        PrintLayout layout(m, kPage);
+        const LayoutResult result =
+            totals ? layOutInvoiceTotals(b.cn, layout) : layOutCustomerSummary(b.cn, layout);
+        QCOMPARE(result.outcome, LayoutResult::Ready);
+        QCOMPARE(lines(layout.endDoc(), 0), expected);
+    }
+
     void moreCustomersThanAPageHoldsGoOnWithoutANewHeading() {
         Books b;
         for (int i = 1; i <= 60; ++i)
@@ -310,6 +349,148 @@ private slots:
             QVERIFY(!line.contains("0:First"));
         QCOMPARE(second.at(60 - onFirst - 1).first(), QStringLiteral("0:F60"));
         QCOMPARE(second.constLast(), QStringList{"0:" + kPrintedOn});
+    }
+
+    // A name prints in its own script, in the font the desktop has for it
+    // when the report's font lacks it, embedded as a subset; the file reads
+    // back as the name was written.
+    void namesInAnyScriptPrintAndReadBack_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("font"); // a font the file must embed
+        QTest::newRow("accents") << QStringLiteral("Zo\u00eb \u00c5ngstr\u00f6m-\u0141uk")
+                                 << "DejaVuSans";
+        QTest::newRow("an accent of its own")
+            << QStringLiteral("Jose\u0301 Nu\u0303nez") << "DejaVuSans";
+        QTest::newRow("Chinese") << QStringLiteral("\u674e\u5c0f\u9f99") << "WenQuanYi";
+        QTest::newRow("Korean") << QStringLiteral("\uae40\ubbfc\uc218") << "WenQuanYi";
+        QTest::newRow("Hebrew") << QStringLiteral("\u05d3\u05d5\u05d3 \u05db\u05d4\u05df")
+                                << "DejaVuSans";
+        QTest::newRow("Arabic") << QStringLiteral("\u0645\u062d\u0645\u062f \u0639\u0644\u064a")
+                                << "DejaVuSans";
+    }
+    void namesInAnyScriptPrintAndReadBack() {
+        QFETCH(QString, name);
+        QFETCH(QString, font);
+        Books b;
+        b.customer(1, "Ann", name, "ann@example.com");
+        b.invoice(1, 1, 1000000, 400000, 0);
+        LayoutResult result;
+        Error error;
+        const QByteArray bytes = composeReportPdf(
+            b.cn, layOutCustomerSummary, QStringLiteral("Customer Summary List"), &result, &error);
+        QCOMPARE(result.outcome, LayoutResult::Ready);
+        QVERIFY(!error.isError());
+        const QString pdf = b.program.file("names.pdf");
+        QVERIFY(test::writeAll(pdf, bytes));
+        // pdftotext marks right-to-left text with embedding controls.
+        const QString text =
+            test::pdfText(pdf).remove(QRegularExpression(QStringLiteral("[\\x{202a}-\\x{202e}]")));
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("Ann +") + name +
+                                                  QStringLiteral(" +ann@example.com +\\$60.00"))),
+                 qPrintable(text));
+        const QStringList embedded = test::pdfFonts(pdf);
+        QVERIFY2(!embedded.filter(font).isEmpty(), qPrintable(embedded.join(u'\n')));
+        for (const QString& line : embedded)
+            QVERIFY2(line.contains(QRegularExpression(QStringLiteral(" yes +yes +yes +\\d"))),
+                     qPrintable(line)); // embedded, as a subset, with a text map
+    }
+
+    // Pages handed over as soon as they are finished, to be composed while
+    // the layout goes on, are the pages of the whole job: none lost, none
+    // twice, a page of blank lines between two others kept, blank lines at
+    // the end making no page. Each row: what is printed, a line each, "" a
+    // blank line; a page holds three lines.
+    void pagesHandedOverAsTheyAreFinishedAreTheWholeJob_data() {
+        QTest::addColumn<QStringList>("printed");
+        QTest::newRow("one page") << QStringList{"a", "b"};
+        QTest::newRow("three pages") << QStringList{"a", "b", "c", "d", "e", "f", "g"};
+        QTest::newRow("a blank page between") << QStringList{"a", "b", "c", "", "", "", "d"};
+        QTest::newRow("blank lines at the end") << QStringList{"a", "b", "c", "d", "", "", "", ""};
+    }
+    void pagesHandedOverAsTheyAreFinishedAreTheWholeJob() {
+        QFETCH(QStringList, printed);
+        FixedMeasure m;
+        const QSizeF threeLines(8, 3.5 * FixedMeasure::lh(12));
+        const auto print = [&printed](PrintLayout& layout) {
+            layout.setFontSize(12);
+            for (const QString& line : printed)
+                layout.print(line);
+        };
+        PrintLayout whole(m, threeLines);
+        print(whole);
+        const PrintedDocument expected = whole.endDoc();
+
+        PrintLayout handing(m, threeLines);
+        PrintedDocument handed;
+        handing.setPageSink([&handed](PrintedPage&& page, const QVector<PrintFont>& fonts) {
+            handed.pages.append(std::move(page));
+            handed.fonts = fonts;
+        });
+        print(handing);
+        QVERIFY(handing.endDoc().pages.isEmpty());
+        QCOMPARE(handed.pages.size(), expected.pages.size());
+        for (int page = 0; page < expected.pages.size(); ++page)
+            QCOMPARE(lines(handed, page), lines(expected, page));
+        QCOMPARE(handed.fonts, expected.fonts);
+    }
+
+    // The composer of the second thread gives the pages in order once
+    // finished, and nothing when cancelled or abandoned on the way.
+    void composingOnASecondThread_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("finished") << "finished";
+        QTest::newRow("cancelled") << "cancelled";
+        QTest::newRow("abandoned") << "abandoned";
+    }
+    void composingOnASecondThread() {
+        QFETCH(QString, ending);
+        std::atomic_bool cancelled{false};
+        printing::PdfComposerThread composer(printing::PageSetup{}, QStringLiteral("Pages"),
+                                             &cancelled);
+        const QVector<PrintFont> fonts{PrintFont{QStringLiteral("Sans Serif"), 11, false}};
+        for (int i = 1; i <= 3; ++i) {
+            PrintedPage page;
+            page.runs.append(TextRun{1, 1, QStringLiteral("page %1").arg(i), 0});
+            composer.addPage(std::move(page), fonts);
+            if (i == 2 && ending == "cancelled")
+                cancelled = true;
+            if (i == 2 && ending == "abandoned")
+                composer.abandon();
+        }
+        Error error;
+        const QByteArray pdf = composer.finish(&error);
+        QVERIFY(!error.isError());
+        if (ending != "finished") {
+            QVERIFY(pdf.isEmpty());
+            return;
+        }
+        TempProgram program(false);
+        const QString path = program.file(QStringLiteral("pages.pdf"));
+        QVERIFY(test::writeAll(path, pdf));
+        QCOMPARE(test::pdfPages(path), 3);
+        const QStringList pages = test::pdfText(path).split(u'\f');
+        for (int i = 1; i <= 3; ++i)
+            QCOMPARE(pages.at(i - 1).trimmed(), QStringLiteral("page %1").arg(i));
+    }
+
+    // The paper when the queue does not tell its own: Letter where the
+    // formats' locale uses it, A4 elsewhere.
+    void thePaperFollowsTheLocale_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QSizeF>("paper");
+        QTest::newRow("United States") << "en_US" << QSizeF(8.5, 11);
+        QTest::newRow("Canada, in French") << "fr_CA" << QSizeF(8.5, 11);
+        QTest::newRow("France") << "fr_FR" << QSizeF(8.27, 11.69);
+        QTest::newRow("United Kingdom") << "en_GB" << QSizeF(8.27, 11.69);
+    }
+    void thePaperFollowsTheLocale() {
+        QFETCH(QString, locale);
+        QFETCH(QSizeF, paper);
+        formats::setLocaleName(locale);
+        const printing::PageSetup page = printing::localePageSetup();
+        test::pinEnglishUs();
+        QCOMPARE(page.paper, paper);
+        QCOMPARE(page.printable(), QSizeF(paper.width() - 0.5, paper.height() - 0.5));
     }
 
     void anEmptyCustomerTableGivesNothingToPrint() {

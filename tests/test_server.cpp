@@ -236,7 +236,7 @@ private slots:
     // --- A lost connection -----------------------------------------------------------
 
     // A payment whose connection is lost: by the server ending the session
-    // before the payment reads the invoice, by the server stopping (and
+    // before the payment reads the invoice (before any question), by the server stopping (and
     // starting again), or inside the payment's write. One box names the
     // server; nothing is written, what was typed stays; the next payment
     // connects again and is applied.
@@ -287,9 +287,13 @@ private slots:
                          1);
             if (how == u"stop")
                 QVERIFY(own->stop());
-            expectFirstQuestion(h);
-            if (inTheWrite)
+            // The payment reads the stored invoice before its first question:
+            // a connection lost before the payment is met there, and no
+            // question is asked.
+            if (inTheWrite) {
+                expectFirstQuestion(h);
                 expectLastQuestion(h);
+            }
             h.prompt.expectMessageTitled(kLostTitle);
             click(h.get<QPushButton>("cmdiPayment"));
             QVERIFY(h.prompt.verifyAllShown());

@@ -410,6 +410,28 @@ TempProgram::~TempProgram() {
         testserver::dropDatabase(m_serverDatabase);
 }
 
+UserFolders::UserFolders() {
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"}) {
+        m_saved.append({name, qEnvironmentVariableIsSet(name)
+                                  ? std::optional<QByteArray>(qgetenv(name))
+                                  : std::nullopt});
+    }
+    qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_STATE_HOME", m_dir.filePath(QStringLiteral("state")).toLocal8Bit());
+    environment::setInstalled(true);
+}
+
+UserFolders::~UserFolders() {
+    environment::setInstalled(std::nullopt);
+    for (const auto& [name, value] : m_saved) {
+        if (value)
+            qputenv(name.constData(), *value);
+        else
+            qunsetenv(name.constData());
+    }
+}
+
 void TempProgram::sql(const QString& statement, const QVariantList& params) {
     scalar(statement, params);
 }
@@ -523,6 +545,11 @@ int pdfPages(const QString& path) {
     const QString info = runPoppler("pdfinfo", {path});
     const qsizetype at = info.indexOf(QStringLiteral("Pages:"));
     return at < 0 ? -1 : info.mid(at + 6).section(u'\n', 0, 0).trimmed().toInt();
+}
+
+QStringList pdfFonts(const QString& path) {
+    // pdffonts prints two lines of heading, then one line per font.
+    return runPoppler("pdffonts", {path}).split(u'\n', Qt::SkipEmptyParts).mid(2);
 }
 
 void pinEnglishUs() {

@@ -171,6 +171,27 @@ private:
     QString m_serverDatabase;
 };
 
+// An installed copy's surroundings for one test: the user's folders
+// ($XDG_CONFIG_HOME, $XDG_DATA_HOME, $XDG_STATE_HOME) in a temporary folder,
+// not made yet, and the program counted as installed. Both are put back when
+// it goes.
+class UserFolders {
+public:
+    UserFolders();
+    ~UserFolders();
+    UserFolders(const UserFolders&) = delete;
+    UserFolders& operator=(const UserFolders&) = delete;
+
+    // The program's own folder in each of them.
+    QString config() const { return m_dir.filePath(QStringLiteral("config/quillory")); }
+    QString data() const { return m_dir.filePath(QStringLiteral("data/quillory")); }
+    QString state() const { return m_dir.filePath(QStringLiteral("state/quillory")); }
+
+private:
+    QTemporaryDir m_dir;
+    QList<QPair<QByteArray, std::optional<QByteArray>>> m_saved;
+};
+
 // Runs a statement directly on a server database, outside the program's own
 // connection. Gives the first column of the first row, if any; a failed
 // statement ends the test run.
@@ -199,6 +220,9 @@ QStringList useLocksOn(const QString& databasePath);
 // tools come with poppler-utils; a missing tool fails the test run.
 QString pdfText(const QString& path);
 int pdfPages(const QString& path);
+// The fonts of a PDF file, one line each as pdffonts lists them: name, type,
+// encoding, and "yes" or "no" for embedded, subset and text map.
+QStringList pdfFonts(const QString& path);
 
 // Pins the formats to US English.
 void pinEnglishUs();

@@ -1,11 +1,16 @@
 #include "app/application.h"
 
+#include "app/commandline.h"
 #include "app/frmMain.h"
 #include "app/signalwatcher.h"
+#include "core/environment.h"
 #include "data/database.h"
 #include "errors/prompt.h"
+#include "help/version.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -88,9 +93,37 @@ void setUpApplication() {
     // The name stands where a box has no title of its own. No display name is
     // set: window managers would see it appended to every box's title.
     QApplication::setApplicationName(Prompt::applicationTitle());
+    // The desktop finds the menu entry, and with it the icon, by this name;
+    // the icon is also set on the windows for desktops that do not.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLORY_APP_ID));
+    QIcon icon;
+    for (const int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/icons/quillory-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
 }
 
 int runQuillory(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine line = parseCommandLine(arguments);
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        std::fputs(qPrintable(usageText()), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::fputs(qPrintable(versionText()), stdout);
+        return 0;
+    case CommandLine::Action::Refuse:
+        std::fprintf(stderr, "quillory: %s\n\n%s", qPrintable(line.error), qPrintable(usageText()));
+        return kExitUsage;
+    case CommandLine::Action::Run:
+        break;
+    }
+    if (line.database)
+        environment::setDatabaseOverride(
+            environment::NamedDatabase{*line.database, QDir::currentPath()});
+
     if (argc > 0)
         programPath = argv[0];
     qtHandler = qInstallMessageHandler(startupMessages);

@@ -10,6 +10,7 @@
 #include "ui_frmMain.h"
 #include "widgets/boxes.h"
 #include "widgets/fittinglabel.h"
+#include "widgets/frames.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -25,6 +26,8 @@ frmMain::frmMain(Database& db, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::frmMain>()), m_db(db) {
     ui->setupUi(this);
     boxes::limitCharacters(this);
+    boxes::nameByCaptions(this);
+    frames::drawLineThroughCaptions(this);
     ui->cmdCustRefresh->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -174,6 +177,10 @@ void frmMain::SetProjectEditMode(bool view) {
     ui->cmdpSave->setEnabled(!view);
     ui->cmdpGenInvoice->setEnabled(!view);
     ui->fraProject->setEnabled(!view);
+    // Picking another project while one is being entered would replace what
+    // was typed, and the Save would then land on the project picked. The
+    // frame's own state leaves the list's and the filter's as they were.
+    ui->fraProjects->setEnabled(view);
 }
 
 void frmMain::ClearAllTextBoxes() {

@@ -54,9 +54,10 @@ void setLocaleName(const QString& icuLocaleId) {
 }
 
 QString currency(Money amount) {
-    // Formatters are cached for the locale last asked for.
-    static QByteArray cachedLocale;
-    static std::unique_ptr<UNumberFormat, NumberFormatCloser> format;
+    // Formatters are cached for the locale last asked for, one per thread:
+    // reports are written on a thread of their own.
+    thread_local QByteArray cachedLocale;
+    thread_local std::unique_ptr<UNumberFormat, NumberFormatCloser> format;
     const QByteArray locale = icuLocale();
     if (!format || cachedLocale != locale) {
         UErrorCode status = U_ZERO_ERROR;
@@ -163,9 +164,9 @@ QString formatWall(UDateFormat* format, const QDateTime& wall) {
 } // namespace
 
 QString generalDate(const QDateTime& when) {
-    static QByteArray cachedLocale;
-    static std::unique_ptr<UDateFormat, DateFormatCloser> dateFormat;
-    static std::unique_ptr<UDateFormat, DateFormatCloser> timeFormat;
+    thread_local QByteArray cachedLocale;
+    thread_local std::unique_ptr<UDateFormat, DateFormatCloser> dateFormat;
+    thread_local std::unique_ptr<UDateFormat, DateFormatCloser> timeFormat;
     const QByteArray locale = icuLocale();
     if (!dateFormat || !timeFormat || cachedLocale != locale) {
         dateFormat = openGeneralFormat(locale, false);

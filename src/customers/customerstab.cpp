@@ -2,6 +2,7 @@
 
 #include "customers/customers.h"
 #include "customers/customerstore.h"
+#include "errors/handleerror.h"
 #include "errors/prompt.h"
 #include "ui_frmMain.h"
 #include "widgets/boxes.h"
@@ -92,7 +93,7 @@ void CustomersTab::lstCustomer_Click() {
     const QList<QWidget*> shown = QList<QWidget*>{ui.txtCustId} + editBoxes();
     for (int i = 0; i < shown.size() && i < row->size(); ++i)
         boxes::setText(shown.at(i), row->at(i).toString());
-    m_shown = Shown{*id, *row, editTexts()};
+    m_shown = Shown{*id, *row, editTexts(), customerstore::holdings(m_db.cnMain, *id)};
     m_host.SetCustomerEditMode(true);
 
     const QStringList projects = customerstore::projectEntries(m_db, *id);
@@ -127,7 +128,6 @@ void CustomersTab::lstCustomer_Click() {
 // --- Customer editing ---------------------------------------------------------
 
 void CustomersTab::cmdCustNew_Click() {
-    m_shown.reset();
     m_host.ClearAllTextBoxes();
     m_host.SetCustomerEditMode(false);
     ui.txtCustFirst->setFocus();
@@ -204,10 +204,30 @@ void CustomersTab::cmdCustCancel_Click() {
 }
 
 void CustomersTab::cmdCustDelete_Click() {
-    // Only the customer on show is deleted; after New there is none.
-    if (m_host.selectedCustomerEntry().isEmpty() || !m_shown)
+    const std::optional<int> selected = m_host.selectedCustomerId();
+    if (m_host.selectedCustomerEntry().isEmpty() || !selected)
         return;
-    const int id = m_shown->id;
+    const int id = *selected;
+    // What is deleted must still be what the view showed. A customer the
+    // view did not show in full (after a Save emptied the boxes) is taken as
+    // it stands now, before the questions.
+    std::optional<QVariantList> loaded;
+    std::optional<customerstore::Holdings> held;
+    if (m_shown && m_shown->id == id && m_shown->holdings) {
+        loaded = m_shown->loaded;
+        held = m_shown->holdings;
+    } else {
+        loaded = customerstore::customerRow(m_db, id);
+        if (!loaded) {
+            showChangedByAnotherUser();
+            return;
+        }
+        held = customerstore::holdings(m_db.cnMain, id);
+        if (!held) {
+            HandleError(m_db.cnMain.lastError());
+            return;
+        }
+    }
     using Buttons = Prompt::Buttons;
     using Icon = Prompt::Icon;
     if (showMessage(QStringLiteral("Delete the selected customer?"), Buttons::YesNo, Icon::None,
@@ -222,7 +242,7 @@ void CustomersTab::cmdCustDelete_Click() {
         return;
     // Nothing is removed unless all of it is; a failure has been reported and
     // leaves the edit state as it was.
-    switch (customerstore::deleteCustomer(m_db, id, customers::shownNames(m_shown->loaded))) {
+    switch (customerstore::deleteCustomer(m_db, id, customers::shownNames(*loaded), *held)) {
     case customerstore::DeleteResult::Deleted:
         break;
     case customerstore::DeleteResult::ChangedMeanwhile:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "customers/customerstore.h"
+
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -44,13 +46,15 @@ private:
     QStringList editTexts() const;
     void showChangedByAnotherUser();
 
-    // The customer the view last showed: its id, its columns as loaded, and
-    // the boxes' texts as the view left them. Save writes what the user
-    // changed against these; Edit and Delete work on this customer only.
+    // The customer the view last showed: its id, its columns as loaded, the
+    // boxes' texts as the view left them, and its projects and invoices.
+    // Save writes what the user changed against these; Edit and Delete work
+    // on this customer only. New keeps it: the customer stays selected.
     struct Shown {
         int id = 0;
         QVariantList loaded;
         QStringList boxTexts;
+        std::optional<customerstore::Holdings> holdings;
     };
     std::optional<Shown> m_shown;
 

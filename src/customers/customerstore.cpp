@@ -162,16 +162,43 @@ UpdateResult updateCustomer(Database& db, int id, const QVariantMap& shown,
     return UpdateResult::ChangedMeanwhile;
 }
 
-DeleteResult deleteCustomer(Database& db, int id, const QVariantMap& shown) {
+std::optional<Holdings> holdings(Connection& cn, int customerId) {
+    const auto rows = [&cn, customerId](const char* columns, const char* table,
+                                        QList<QVariantList>& out) {
+        Recordset rs;
+        if (!rs.open(QStringLiteral("SELECT %1 FROM %2 WHERE customerid=%3 ORDER BY id")
+                         .arg(QLatin1String(columns), QLatin1String(table), idText(customerId)),
+                     cn))
+            return false;
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+            out.append({rs.field(0), rs.field(1), rs.field(2)});
+        return true;
+    };
+    Holdings held;
+    if (!rows("id,billinghours,billingrate", "tblservices", held.projects) ||
+        !rows("id,amountdue,amountpaid", "tblinvoice", held.invoices))
+        return std::nullopt;
+    return held;
+}
+
+DeleteResult deleteCustomer(Database& db, int id, const QVariantMap& shown,
+                            const Holdings& shownHoldings) {
     Connection& cn = db.cnMain;
     Transaction transaction(cn);
     const QString idPart = idText(id);
+    bool ok = transaction.isActive();
+    // Read under the write lock: nothing can change between this and the
+    // deletions.
+    std::optional<Holdings> now = ok ? holdings(cn, id) : std::nullopt;
+    ok = ok && now;
+    if (ok && *now != shownHoldings)
+        return DeleteResult::ChangedMeanwhile; // rolled back: nothing goes
     const rowguard::Condition held = rowguard::stillHolds(cn, shown);
     QString removeCustomer = QStringLiteral("DELETE FROM tblcustomer WHERE ID=") + idPart;
     if (!held.sql.isEmpty())
         removeCustomer += QStringLiteral(" AND ") + held.sql;
     int removed = 0;
-    bool ok = transaction.isActive() && cn.execute(removeCustomer, held.params, &removed);
+    ok = ok && cn.execute(removeCustomer, held.params, &removed);
     if (ok && removed == 0)
         return DeleteResult::ChangedMeanwhile; // rolled back: nothing else goes
     ok = ok && cn.execute(QStringLiteral("DELETE FROM tblservices WHERE customerid=") + idPart) &&

@@ -62,10 +62,24 @@ enum class UpdateResult { Updated, NotFound, ChangedMeanwhile, Failed };
 UpdateResult updateCustomer(Database& db, int id, const QVariantMap& shown,
                             const QVariantMap& changes);
 
+// What a customer holds, as far as a delete must find it unchanged: each
+// project's id and figures (hours, rate) and each invoice's id and amounts
+// (due, paid), in id order, as stored.
+struct Holdings {
+    QList<QVariantList> projects;
+    QList<QVariantList> invoices;
+    bool operator==(const Holdings&) const = default;
+};
+// Nothing when a query failed (not reported: the caller decides).
+std::optional<Holdings> holdings(Connection& cn, int customerId);
+
 enum class DeleteResult { Deleted, ChangedMeanwhile, Failed };
 // Removes a customer with its projects and invoices, all or nothing, and only
-// while the customer's columns in `shown` (its names) still hold what the
-// window showed. A failure is reported and leaves every row in place.
-DeleteResult deleteCustomer(Database& db, int id, const QVariantMap& shown);
+// while the customer's columns in `shown` (its names) and its projects and
+// invoices still hold what the window showed: a delete never takes what
+// another copy of the program added or paid meanwhile. A failure is reported
+// and leaves every row in place.
+DeleteResult deleteCustomer(Database& db, int id, const QVariantMap& shown,
+                            const Holdings& shownHoldings);
 
 } // namespace quillory::customerstore

@@ -82,6 +82,7 @@ Connection::~Connection() {
 bool Connection::open(const QString& location) {
     close();
     clearError();
+    m_readOnly = false;
     m_damaged = false;
     m_damagePending = false;
     m_lost = false;
@@ -95,7 +96,41 @@ bool Connection::open(const QString& location) {
     return openFile(location);
 }
 
-bool Connection::openFile(const QString& path) {
+bool Connection::openReadOnly(const Connection& main) {
+    close();
+    clearError();
+    m_readOnly = true;
+    m_damaged = false;
+    m_damagePending = false;
+    m_lost = false;
+    m_lostPending = false;
+    m_path = main.m_path;
+    m_serverName = main.m_serverName;
+    if (main.isServer()) {
+        m_dialect = &Dialect::server();
+        m_address = std::make_unique<ServerAddress>(*main.m_address);
+        // The password typed for the main connection, if any, in memory only.
+        if (!connectServer(main.m_password))
+            return false;
+        // Every transaction of this connection only reads.
+        if (!execute(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"))) {
+            const Error error = m_error;
+            close();
+            return fail(error);
+        }
+        return true;
+    }
+    m_dialect = &Dialect::file();
+    if (!openFile(main.m_path, true))
+        return false;
+    // Long reads go through memory mapped pages rather than a read call a
+    // page; a connection that never writes loses nothing by it.
+    execute(QStringLiteral("PRAGMA mmap_size=268435456"));
+    clearError();
+    return true;
+}
+
+bool Connection::openFile(const QString& path, bool readOnly) {
     const QFileInfo file(path);
     if (!file.exists())
         return fail({errnum::FileNotFound, QStringLiteral("File not found: ") + path});
@@ -105,7 +140,7 @@ bool Connection::openFile(const QString& path) {
         // a second copy of the program wait for the other's write to finish.
         db.setDatabaseName(
             QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) +
-            QStringLiteral("?mode=rw"));
+            (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
             const Error error = m_dialect->map(db.lastError(), db).error;
@@ -239,7 +274,7 @@ Error Connection::errorOf(const QSqlError& error) {
     result.location = isServer() ? m_serverName : m_path;
     if (m_inTransaction && !m_transactionFailure)
         m_transactionFailure = result;
-    if (m_opening)
+    if (m_opening || m_readOnly)
         return result;
     switch (mapped.failure) {
     case Dialect::Failure::Damage:

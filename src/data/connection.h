@@ -53,6 +53,11 @@ public:
     // not give has it asked for in a masked box, tried once per answer; the
     // answer is kept in memory only, to connect to that server again.
     bool open(const QString& location);
+    // Opens a second, read-only connection on the database `main` is open
+    // on, for reading on another thread: call it, use the connection and let
+    // it go on that thread. Damage and a lost server met here are left for
+    // `main` to report.
+    bool openReadOnly(const Connection& main);
     void close();
     bool isOpen() const;
 
@@ -108,7 +113,7 @@ public:
 
 private:
     friend class Transaction;
-    bool openFile(const QString& path);
+    bool openFile(const QString& path, bool readOnly = false);
     bool openServer(const QString& uri);
     bool connectServer(const std::optional<QString>& password);
     bool reconnect();
@@ -127,6 +132,7 @@ private:
     bool m_damaged = false;
     bool m_damagePending = false; // found inside a write transaction, not reported yet
     bool m_inTransaction = false;
+    bool m_readOnly = false;
     // The first statement that failed inside the write transaction under
     // way: such a transaction is never committed (a server would roll it
     // back silently at COMMIT).

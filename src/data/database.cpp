@@ -2,6 +2,7 @@
 
 #include "core/environment.h"
 #include "data/networkshare.h"
+#include "data/schema.h"
 #include "data/serveraddress.h"
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
@@ -13,16 +14,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <unistd.h>
 
 namespace quillory {
 
 namespace {
-
-const QString kNetworkPathFile = QStringLiteral("NetworkPath.sfe");
-const QString kDefaultDatabase = QStringLiteral("records.mdb");
 
 // Far more than any path (PATH_MAX is 4096 bytes), so that a damaged
 // NetworkPath.sfe cannot keep the program busy reading it.
@@ -107,6 +107,48 @@ std::optional<Error> unusableDatabase(const QString& path, const QString& named)
     return std::nullopt;
 }
 
+// Makes the folder that is to hold `path` when it is missing (an installed
+// copy's folders in the user's home, on a first start).
+std::optional<Error> makeFolderOf(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (environment::makeUserDirectory(folder))
+        return std::nullopt;
+    const int error = errno;
+    return Error{writeErrorNumber(error), QStringLiteral("Cannot make the folder ") + folder +
+                                              QStringLiteral(": ") +
+                                              QString::fromLocal8Bit(std::strerror(error))};
+}
+
+// Makes the empty, marked database at `path` unless one is there: whole under
+// another name first, then moved into place without replacing anything, so
+// that a start cut short leaves no half-made database, and two copies
+// starting at once both end up using the one that got there first.
+std::optional<Error> provideEmptyDatabase(const QString& path) {
+    if (QFile::exists(path))
+        return std::nullopt;
+    if (const std::optional<Error> error = makeFolderOf(path))
+        return error;
+    const QString making = path + QStringLiteral(".new-") + QString::number(::getpid());
+    QFile::remove(making);
+    Error error;
+    if (!createDatabaseFile(making, &error)) {
+        QFile::remove(making);
+        return error;
+    }
+    const QByteArray from = QFile::encodeName(making);
+    const QByteArray to = QFile::encodeName(path);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0 &&
+        errno != EEXIST) {
+        const int reason = errno;
+        QFile::remove(making);
+        return Error{writeErrorNumber(reason), QStringLiteral("Cannot write ") + path +
+                                                   QStringLiteral(": ") +
+                                                   QString::fromLocal8Bit(std::strerror(reason))};
+    }
+    QFile::remove(making);
+    return std::nullopt;
+}
+
 } // namespace
 
 QString readFirstField(const QByteArray& bytes) {
@@ -181,17 +223,37 @@ bool Database::OpenDatabase() {
     cnMain.close();
     m_useLock.release();
 
-    const QString networkPath = environment::programFile(kNetworkPathFile);
-    QFile sfe(networkPath);
+    // The database named on the command line for this run, else the one
+    // NetworkPath.sfe names (written first, on a first start). A relative
+    // path is taken from the folder of the default database (the program
+    // directory for a copy that keeps its files beside itself), or for one
+    // named on the command line from the folder the program was started in.
+    const auto resolved = [](const QString& named, const QString& relativeTo) {
+        return named.isEmpty() || isServerLocation(named) || QDir::isAbsolutePath(named)
+                   ? named
+                   : QDir(relativeTo).absoluteFilePath(named);
+    };
+    const QString networkPath = environment::networkPathFile();
     QString location;
     QString named; // where the location came from, for the messages
-    if (!sfe.exists()) {
+    if (const std::optional<environment::NamedDatabase> given = environment::databaseOverride()) {
+        strDataPath = given->text;
+        location = resolved(strDataPath, given->relativeTo);
+        named = QStringLiteral(" (named on the command line)");
+    } else if (!QFile::exists(networkPath)) {
         strDataPath.clear();
-        location = environment::programFile(kDefaultDatabase);
+        location = environment::defaultDatabasePath();
         if (location.contains(u'\n') || location.contains(u'\r'))
             return failed(
                 {errnum::PathFileAccess,
-                 QStringLiteral("The program directory's path holds a line break: ") + location});
+                 QStringLiteral("The default database's path holds a line break: ") + location});
+        // An installed copy makes its empty database in the user's folder on
+        // its first start, as the build does beside the program.
+        if (environment::isInstalled())
+            if (const std::optional<Error> error = provideEmptyDatabase(location))
+                return failed(*error);
+        if (const std::optional<Error> error = makeFolderOf(networkPath))
+            return failed(*error);
         if (const std::optional<Error> error =
                 writeWholeFile(networkPath, networkPathLine(location)))
             return failed(*error);
@@ -200,6 +262,7 @@ bool Database::OpenDatabase() {
             return failed({errnum::FileNotFound,
                            networkPath + QStringLiteral(" is a folder, not a file naming the "
                                                         "database.")});
+        QFile sfe(networkPath);
         if (!sfe.open(QIODevice::ReadOnly))
             return failed({errnum::PermissionDenied,
                            networkPath + QStringLiteral(" cannot be read; ask for read "
@@ -217,7 +280,7 @@ bool Database::OpenDatabase() {
                            networkPath + QStringLiteral(" names no database: its first line "
                                                         "holds no path.")});
         named = QStringLiteral(" (named in ") + networkPath + u')';
-        location = strDataPath;
+        location = resolved(strDataPath, environment::dataDirectory());
     }
     if (const std::optional<Error> error = openLocation(location, named))
         return failed(*error);
@@ -231,11 +294,12 @@ std::optional<Error> Database::openLocation(const QString& location, const QStri
     if (isServerLocation(location))
         return openServer(location);
 
-    // A relative path is taken from the program directory, wherever the
-    // program was started from.
+    // A relative path is taken from the default database's folder (the
+    // program directory for a copy that keeps its files beside itself),
+    // wherever the program was started from.
     m_path = QDir::isAbsolutePath(location)
                  ? location
-                 : QDir(environment::programDirectory()).absoluteFilePath(location);
+                 : QDir(environment::dataDirectory()).absoluteFilePath(location);
     // Said before the header is touched: a file that cannot be written would
     // otherwise give the maintenance box, whose advice to restore a backup
     // copy is wrong for a good file.

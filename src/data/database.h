@@ -23,14 +23,19 @@ public:
     // The path read from NetworkPath.sfe; empty when that file did not exist.
     QString strDataPath;
 
-    // The database in use: the file NetworkPath.sfe names (or records.mdb in
-    // the program directory), or the server's URI.
+    // The database in use: the one named on the command line for this run,
+    // else the one NetworkPath.sfe names, or the default records.mdb; a file's
+    // path, or a server's URI.
     QString databasePath() const { return m_path; }
     bool isServer() const { return cnMain.isServer(); }
 
-    // Locates the database through NetworkPath.sfe (writing that file when it
-    // is missing) and opens it (see openLocation). A failure, a failed write
-    // of NetworkPath.sfe included, goes to HandleError and then shows the
+    // Locates the database: the one named on the command line for this run
+    // (NetworkPath.sfe is then neither read nor written), else through
+    // NetworkPath.sfe, writing that file when it is missing (an installed copy
+    // first makes its empty database in the user's data folder); a relative
+    // path in it is taken from the default database's folder. Then opens it
+    // (see openLocation). A failure, a failed write of NetworkPath.sfe
+    // included, goes to HandleError and then shows the
     // initialisation message; the caller ends the program.
     bool OpenDatabase();
 

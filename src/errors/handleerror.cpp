@@ -59,8 +59,12 @@ QString databaseInUseText(const QString& location) {
 }
 
 void appendToErrorLog(std::int64_t number, const QString& description) {
-    QFile log(environment::programFile(QStringLiteral("ErrLog.err")));
-    // A log that cannot be written is given up silently.
+    // A log that cannot be written is given up silently. An installed copy's
+    // log folder is made when the first line comes.
+    const QString path = environment::errorLogPath();
+    if (environment::isInstalled())
+        environment::makeUserDirectory(environment::stateDirectory());
+    QFile log(path);
     if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
         return;
     log.write((errorLogLine(environment::now(), number, description) + crlf).toUtf8());

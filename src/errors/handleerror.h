@@ -8,7 +8,8 @@
 namespace quillory {
 
 // The central error dispatcher. By the error number it stays silent, shows a
-// message, appends a line to ErrLog.err in the program directory, or both.
+// message, appends a line to ErrLog.err (beside the program, or for an installed copy
+// in the user's state folder), or both.
 // It never fails towards its caller.
 void HandleError(const Error& error);
 inline void HandleError(std::int64_t number, const QString& description) {

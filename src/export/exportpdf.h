@@ -4,13 +4,12 @@
 #include "errors/error.h"
 
 #include <QByteArray>
-#include <QPageSize>
 #include <QString>
 
 // The PDF documents of the Export menu, one function per document. Each is
-// made whole in memory before anything is written anywhere, with the pages
-// the printer gets: the invoice as the preview prints it, the two customer
-// lists as the Reports menu prints them.
+// made whole in memory before anything is written anywhere, by the composer
+// that printing uses, on the locale's paper: the invoice as the preview prints
+// it, the two customer lists as the Reports menu prints them.
 namespace quillory::exportpdf {
 
 struct Result {
@@ -31,12 +30,9 @@ inline constexpr std::int64_t kPdfError = 482;
 // cannot be read as a picture.
 Result invoicePdf(const QString& title, const QString& logoPath, const QString& text);
 
-// "Invoice Totals" and "Customer Summary List".
+// "Invoice Totals" and "Customer Summary List", read through a read-only
+// connection of the calling thread's own on the database of `cn`.
 Result invoiceTotalsPdf(Connection& cn);
 Result customerSummaryPdf(Connection& cn);
-
-// The paper of the PDF files: Letter where the locale measures in inches,
-// A4 everywhere else.
-QPageSize pageSize();
 
 } // namespace quillory::exportpdf

@@ -7,11 +7,12 @@
 #include "export/savefile.h"
 #include "invoice/buildinvoicetext.h"
 #include "invoice/invoicetext.h"
+#include "widgets/printing.h"
 
-#include <QCursor>
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <functional>
+#include <optional>
 
 namespace quillory::exports {
 
@@ -21,13 +22,18 @@ const QString kInvoicePdf = QStringLiteral("Invoice as PDF");
 const QString kEmailInvoice = QStringLiteral("E-mail Invoice");
 
 // A busy cursor while a document is made and written.
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
+// Makes a PDF on a thread of its own while the window goes on answering,
+// with the progress dialog of a print job after half a second; nothing when
+// the user cancelled.
+std::optional<exportpdf::Result> makePdf(const QString& title,
+                                         const std::function<exportpdf::Result()>& make) {
+    exportpdf::Result made;
+    const bool finished = printing::runJob(QApplication::activeWindow(), title,
+                                           [&](printing::JobControl&) { made = make(); });
+    if (!finished)
+        return std::nullopt;
+    return made;
+}
 
 void showFailure(const Error& error, const QString& title) {
     showMessage(QString::number(error.number) + QStringLiteral("\r\n") + error.description,
@@ -66,11 +72,10 @@ void savePdf(const QString& title, const QString& name,
     const std::optional<QString> path = savefile::choose(title, savefile::Kind::Pdf, name);
     if (!path)
         return;
-    exportpdf::Result made;
-    {
-        const BusyCursor busy;
-        made = make();
-    }
+    const std::optional<exportpdf::Result> pdf = makePdf(title, make);
+    if (!pdf)
+        return;
+    const exportpdf::Result& made = *pdf;
     if (made.outcome == exportpdf::Result::NoCustomers) {
         showMessage(QStringLiteral("No customer records to summarize and export."),
                     Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Data Error"));
@@ -122,16 +127,16 @@ void emailInvoice(QObject* owner, Database& db, std::optional<int> customerId,
         readInvoice(db, customerId, invoiceId, kEmailInvoice);
     if (!invoice)
         return;
-    exportpdf::Result made;
-    {
-        const BusyCursor busy;
-        made = exportpdf::invoicePdf(invoice->name, invoice->logoPath, invoice->text);
-    }
-    if (made.outcome != exportpdf::Result::Ready) {
-        showFailure(made.error, kEmailInvoice);
+    const std::optional<exportpdf::Result> made = makePdf(kEmailInvoice, [&invoice] {
+        return exportpdf::invoicePdf(invoice->name, invoice->logoPath, invoice->text);
+    });
+    if (!made)
+        return;
+    if (made->outcome != exportpdf::Result::Ready) {
+        showFailure(made->error, kEmailInvoice);
         return;
     }
-    mail::HandOff::start(owner, made.pdf, invoice->name, mail::recipient(invoice->email));
+    mail::HandOff::start(owner, made->pdf, invoice->name, mail::recipient(invoice->email));
 }
 
 void saveInvoiceTotalsPdf(Database& db) {
@@ -151,22 +156,33 @@ void saveTableCsv(Database& db, csvtables::Table table) {
         savefile::choose(file.title, savefile::Kind::Csv, file.name);
     if (!path)
         return;
-    bool readFailed = false;
+    Error readError;
     savefile::write(*path, file.title, [&](QIODevice& device) {
-        const BusyCursor busy;
-        switch (csvtables::writeTable(table, db.cnMain, device)) {
+        // Read and written on a thread of its own, through a read-only
+        // connection of that thread's own, while the window goes on answering.
+        csvtables::Outcome outcome = csvtables::Outcome::ReadFailed;
+        const bool finished =
+            printing::runJob(QApplication::activeWindow(), file.title, [&](printing::JobControl&) {
+                Connection cn;
+                if (cn.openReadOnly(db.cnMain))
+                    outcome = csvtables::writeTable(table, cn, device);
+                if (outcome == csvtables::Outcome::ReadFailed)
+                    readError = cn.lastError();
+            });
+        if (!finished)
+            return savefile::Outcome::Abandoned;
+        switch (outcome) {
         case csvtables::Outcome::Written:
             return savefile::Outcome::Saved;
         case csvtables::Outcome::ReadFailed:
-            readFailed = true;
             return savefile::Outcome::Abandoned;
         case csvtables::Outcome::WriteFailed:
             break;
         }
         return savefile::Outcome::Failed;
     });
-    if (readFailed)
-        showFailure(db.cnMain.lastError(), file.title);
+    if (readError.isError())
+        showFailure(readError, file.title);
 }
 
 } // namespace quillory::exports

@@ -21,7 +21,7 @@ QString website() {
 }
 
 QString manualPath() {
-    return environment::programFile(QStringLiteral("guide.pdf"));
+    return environment::manualPath();
 }
 
 void setOpener(std::function<bool(const QUrl&)> opener) {

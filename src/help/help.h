@@ -5,14 +5,15 @@
 
 #include <functional>
 
-// The Help menu's targets: the manual beside the program and the vendor's
+// The Help menu's targets: the manual and the vendor's
 // web site, opened by the desktop's default handler.
 namespace quillory::help {
 
 // The vendor's web site.
 QString website();
 
-// The manual, guide.pdf in the program directory.
+// The manual, guide.pdf beside the program, or for an installed copy in the
+// package's documentation folder.
 QString manualPath();
 
 // Opens a file path or a web address with the desktop's default handler. A

@@ -62,6 +62,7 @@ void BuildInvoiceText(QWidget* owner, Database& db, int invoiceId, int customerI
     // closed (also when its owner goes first).
     auto* preview = new frmInvoice(owner);
     preview->setAttribute(Qt::WA_DeleteOnClose);
+    preview->setPrintTitle(QStringLiteral("Invoice ") + QString::number(invoiceId));
     preview->fill(rows->options.value(QStringLiteral("image_path_logo")).toString(),
                   invoicetext::composeInvoiceText(*rows));
     preview->exec();

@@ -2,15 +2,21 @@
 
 #include "errors/prompt.h"
 #include "invoice/invoiceprint.h"
+#include "invoice/logo.h"
+#include "printing/printfonts.h"
 #include "ui_frmInvoice.h"
+#include "widgets/clipboard.h"
 #include "widgets/printing.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
+#include <QEventLoop>
+#include <QFutureWatcher>
 #include <QKeyEvent>
-#include <QMimeData>
-#include <QPrinter>
+#include <QPointer>
+#include <QPromise>
 #include <QScreen>
+#include <QTimer>
+
+#include <thread>
 
 namespace quillory {
 
@@ -19,13 +25,20 @@ namespace {
 // The text area ends this far above the window's bottom edge (85 twips).
 constexpr qreal kBottomGap = 85.0 / 15.0;
 constexpr qreal kTabStopPixels = 48.0;
+// How long a print waits for a logo still being read: a logo on a hung
+// network share is left off the page rather than holding the job up.
+constexpr int kLogoWaitMs = 5000;
 
 } // namespace
 
 frmInvoice::frmInvoice(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), ui(std::make_unique<Ui::frmInvoice>()) {
     ui->setupUi(this);
-    ui->rtfText->setFont(invoiceprint::documentFont());
+    m_designLogoSize = ui->imgLogo->size();
+    const printing::PrintFont documentFont = invoiceprint::documentFont();
+    QFont font(documentFont.family);
+    font.setPointSizeF(documentFont.pointSize);
+    ui->rtfText->setFont(font);
     ui->rtfText->setTabStopDistance(kTabStopPixels);
     connect(ui->cmdPrint, &QPushButton::clicked, this, &frmInvoice::cmdPrint_Click);
     connect(ui->cmdCopyText, &QPushButton::clicked, this, &frmInvoice::cmdCopyText_Click);
@@ -36,14 +49,51 @@ frmInvoice::~frmInvoice() = default;
 
 void frmInvoice::fill(const QString& logoPath, const QString& text) {
     m_text = text;
-    m_logo = QImage();
-    QRect logo = ui->imgLogo->geometry();
+    ui->rtfText->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    const bool none = logoPath.isEmpty() || logoPath == u"NONE";
+    placeLogo(QImage(), none);
+    if (none)
+        return;
+    // A file on a hung share, or a FIFO, must not hold up the window.
+    m_logoPending = true;
+    QPromise<QImage> promise;
+    auto* watcher = new QFutureWatcher<QImage>(this);
+    connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher] {
+        m_logoPending = false;
+        placeLogo(watcher->result(), false);
+        watcher->deleteLater();
+        emit logoSettled();
+    });
+    watcher->setFuture(promise.future());
+    std::thread([promise = std::move(promise), logoPath]() mutable {
+        promise.start();
+        promise.addResult(logo::readLogo(logoPath).value_or(QImage()));
+        promise.finish();
+    }).detach();
+}
+
+bool frmInvoice::waitForLogo() {
+    if (!m_logoPending)
+        return true;
+    // Input waits meanwhile, so that nothing is pressed twice; the window
+    // still paints.
+    const QPointer<frmInvoice> alive(this);
+    QEventLoop settled;
+    connect(this, &frmInvoice::logoSettled, &settled, &QEventLoop::quit);
+    QTimer::singleShot(kLogoWaitMs, &settled, &QEventLoop::quit);
+    settled.exec(QEventLoop::ExcludeUserInputEvents);
+    return !alive.isNull();
+}
+
+void frmInvoice::placeLogo(const QImage& picture, bool collapsed) {
+    m_logo = picture;
+    QRect logo(ui->imgLogo->pos(), m_designLogoSize);
     ui->imgLogo->clear();
-    if (logoPath.isEmpty() || logoPath == u"NONE") {
+    if (collapsed) {
         logo.setHeight(0);
-    } else if (m_logo.load(logoPath)) {
-        ui->imgLogo->setPixmap(QPixmap::fromImage(m_logo));
-        logo.setSize(m_logo.size());
+    } else if (!picture.isNull()) {
+        ui->imgLogo->setPixmap(QPixmap::fromImage(picture));
+        logo.setSize(picture.size());
     }
     ui->imgLogo->setGeometry(logo);
     ui->imgLogo->setVisible(logo.height() > 0);
@@ -54,7 +104,6 @@ void frmInvoice::fill(const QString& logoPath, const QString& text) {
     // The buttons stay above the logo and the text.
     for (QWidget* button : {ui->cmdCancel, ui->cmdCopyText, ui->cmdPrint})
         button->raise();
-    ui->rtfText->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
 void frmInvoice::showEvent(QShowEvent* event) {
@@ -83,14 +132,9 @@ void frmInvoice::keyPressEvent(QKeyEvent* event) {
 }
 
 void frmInvoice::cmdCopyText_Click() {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    auto* plain = new QMimeData;
-    plain->setText(m_text);
-    clipboard->setMimeData(plain);
-    // Confirmed only when the clipboard now holds the text itself.
-    const QMimeData* held = clipboard->mimeData();
-    if (!held || held->text() != m_text) {
+    // Confirmed only when the clipboard took the text; otherwise the window
+    // stays open for another try.
+    if (!clipboard::putText(m_text)) {
         showMessage(QStringLiteral("The invoice text could not be put on the clipboard.  Please "
                                    "try again."),
                     Prompt::Buttons::Ok, Prompt::Icon::Exclamation, QStringLiteral("Notice"));
@@ -105,12 +149,30 @@ void frmInvoice::cmdPrint_Click() {
     if (showMessage(QStringLiteral("Send the print job now?"), Prompt::Buttons::OkCancel,
                     Prompt::Icon::Information, QStringLiteral("Confirm")) != Prompt::Ok)
         return;
+    if (!waitForLogo())
+        return;
     // The document is printed whole, from its text, so the buttons never
-    // reach the paper.
-    const std::unique_ptr<QPrinter> printer = printing::defaultPrinter();
-    if (!printer || !invoiceprint::printDocument(*printer, m_logo, m_text, ui->rtfText->font())) {
+    // reach the paper. The window stays open unless the spooler took the job.
+    const QImage logo = m_logo;
+    const QString text = m_text;
+    const QString title = m_printTitle;
+    printing::JobResult job;
+    printing::runJob(this, title, [&](printing::JobControl& control) {
+        const std::optional<printing::Destination> destination =
+            printing::spooler().destination(&job.error);
+        if (!destination)
+            return;
+        printing::PrintFonts fonts;
+        const printing::PrintedDocument document =
+            invoiceprint::layOutInvoice(fonts, destination->page, logo, text, title);
+        job = printing::composeAndSubmit(*destination, document, fonts, control);
+    });
+    if (job.cancelled)
+        return;
+    if (!job.printed()) {
         showMessage(QStringLiteral("The invoice could not be printed.  Please check that a "
-                                   "printer is set up and ready, then try again."),
+                                   "printer is set up and ready, then try again.\r\n\r\n") +
+                        job.error.description,
                     Prompt::Buttons::Ok, Prompt::Icon::Exclamation, QStringLiteral("Print"));
         return;
     }

@@ -1,84 +1,198 @@
 #include "invoice/invoiceprint.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QPainter>
-#include <QPrinter>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextImageFormat>
-#include <QTextOption>
-#include <QUrl>
+#include "printing/pdfcomposer.h"
+#include "printing/printfonts.h"
+#include "printing/spooler.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+#include <vector>
 
 namespace quillory::invoiceprint {
+
+using printing::FontMeasure;
+using printing::PageSetup;
+using printing::PrintedDocument;
+using printing::PrintFont;
+using printing::TextRun;
 
 namespace {
 
 // The screen shows tab stops half an inch apart; paper does the same.
-constexpr qreal kTabStopInches = 0.5;
-constexpr qreal kScreenDpi = 96.0;
+constexpr double kTabStop = 0.5;
+// The logo keeps the size it has on screen.
+constexpr double kScreenDpi = 96.0;
+constexpr double kEpsilon = 1e-9;
+
+// Breaks the document's lines where they would pass the right edge, and puts
+// the pieces between tabs at their stops.
+class Wrapper {
+public:
+    struct Piece {
+        double x;
+        QString text;
+    };
+    using Line = std::vector<Piece>;
+
+    Wrapper(const FontMeasure& measure, const PrintFont& font, double width)
+        : m_measure(measure), m_font(font), m_width(width) {}
+
+    std::vector<Line> wrap(const QString& line) {
+        m_lines.clear();
+        m_lines.emplace_back();
+        m_x = 0;
+        m_open = false;
+        const QStringList parts = line.split(u'\t');
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            if (i > 0)
+                tab();
+            words(parts.at(i));
+        }
+        return std::move(m_lines);
+    }
+
+private:
+    double width(const QString& text) const { return m_measure.textWidth(m_font, text); }
+
+    void newLine() {
+        m_lines.emplace_back();
+        m_x = 0;
+        m_open = false;
+    }
+
+    void tab() {
+        const double stop = (std::floor(m_x / kTabStop + kEpsilon) + 1) * kTabStop;
+        if (stop > m_width + kEpsilon)
+            newLine();
+        else
+            m_x = stop;
+        m_open = false;
+    }
+
+    void put(const QString& text) {
+        if (!m_open) {
+            m_lines.back().push_back({m_x, QString()});
+            m_open = true;
+        }
+        m_lines.back().back().text += text;
+        m_x += width(text);
+    }
+
+    // Each word with the blanks after it; a word goes to the next line when
+    // it passes the edge (its blanks may hang over it).
+    void words(const QString& part) {
+        qsizetype at = 0;
+        while (at < part.size()) {
+            qsizetype end = at;
+            while (end < part.size() && part.at(end) != u' ')
+                ++end;
+            const QString word = part.mid(at, end - at);
+            while (end < part.size() && part.at(end) == u' ')
+                ++end;
+            const QString blanks = part.mid(at + word.size(), end - at - word.size());
+            at = end;
+            const double needed = width(word);
+            if (m_x > 0 && m_x + needed > m_width + kEpsilon)
+                newLine();
+            if (needed > m_width + kEpsilon)
+                pieces(word);
+            else
+                put(word);
+            put(blanks);
+        }
+    }
+
+    // A word wider than the page, broken wherever the edge comes.
+    void pieces(const QString& word) {
+        qsizetype at = 0;
+        while (at < word.size()) {
+            qsizetype take = 1;
+            if (word.at(at).isHighSurrogate() && at + 1 < word.size())
+                take = 2;
+            const QString piece = word.mid(at, take);
+            if (m_x > 0 && m_x + width(piece) > m_width + kEpsilon)
+                newLine();
+            put(piece);
+            at += take;
+        }
+    }
+
+    const FontMeasure& m_measure;
+    const PrintFont& m_font;
+    double m_width;
+    std::vector<Line> m_lines;
+    double m_x = 0;
+    bool m_open = false;
+};
 
 } // namespace
 
-QFont documentFont() {
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPointSizeF(9.75);
-    return font;
+PrintFont documentFont() {
+    return {QStringLiteral("Liberation Sans"), 9.75, false};
 }
 
-bool printDocument(QPrinter& printer, const QImage& logo, const QString& text, const QFont& font) {
-    if (printer.outputFormat() == QPrinter::NativeFormat && printer.printerName().isEmpty())
-        return false;
+PrintedDocument layOutInvoice(const FontMeasure& measure, const PageSetup& page, const QImage& logo,
+                              const QString& text, const QString& title) {
+    PrintedDocument document;
+    document.title = title;
+    document.page = page;
+    const PrintFont font = documentFont();
+    document.fonts.append(font);
+    const QSizeF printable = page.printable();
+    const double lineHeight = measure.lineHeight(font);
 
-    // Laid out on the printer itself, so that fonts and the logo take their
-    // sizes at its resolution; pages are the printable area.
-    QTextDocument document;
-    document.documentLayout()->setPaintDevice(&printer);
-    document.setDefaultFont(font);
-    document.setDocumentMargin(0);
-    QTextOption option = document.defaultTextOption();
-    // Given at 96 per inch; the layout scales it to the printer.
-    option.setTabStopDistance(kTabStopInches * kScreenDpi);
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    document.setDefaultTextOption(option);
-    const QRectF page = printer.pageRect(QPrinter::DevicePixel);
-    document.setPageSize(page.size());
-
-    QTextCursor cursor(&document);
+    int pageIndex = 0;
+    double y = 0;
+    document.pages.resize(1);
     if (!logo.isNull()) {
-        const QUrl name(QStringLiteral("quillory-logo:"));
-        document.addResource(QTextDocument::ImageResource, name, logo);
-        QTextImageFormat image;
-        image.setName(name.toString());
-        // The logo keeps its own size (pixels at 96 per inch), narrowed to
-        // the page when it is wider.
-        const qreal widest = page.width() * kScreenDpi / printer.logicalDpiX();
-        if (logo.width() > widest) {
-            image.setWidth(widest);
-            image.setHeight(logo.height() * widest / logo.width());
+        double width = logo.width() / kScreenDpi;
+        double height = logo.height() / kScreenDpi;
+        if (width > printable.width()) {
+            height *= printable.width() / width;
+            width = printable.width();
         }
-        cursor.insertImage(image);
-        cursor.insertBlock();
+        document.pages[0].images.append({QRectF(0, 0, width, height), logo});
+        y = height;
     }
-    cursor.insertText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
-    const int pages = document.pageCount();
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0 && !printer.newPage()) {
-            painter.end();
-            return false;
+    // Control characters other than the tab and the line break print as
+    // blanks.
+    QString clean = text;
+    for (QChar& c : clean)
+        if ((c.unicode() < 0x20 && c != u'\t' && c != u'\r' && c != u'\n') ||
+            (c.unicode() >= 0x7f && c.unicode() <= 0x9f))
+            c = u' ';
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = clean.split(lineBreak);
+    // The document ends with a line break, which starts no line of its own.
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+
+    Wrapper wrapper(measure, font, printable.width());
+    for (const QString& line : lines) {
+        for (const Wrapper::Line& placed : wrapper.wrap(line)) {
+            if (y > 0 && y + lineHeight > printable.height() + kEpsilon) {
+                ++pageIndex;
+                document.pages.resize(pageIndex + 1);
+                y = 0;
+            }
+            for (const Wrapper::Piece& piece : placed)
+                document.pages[pageIndex].runs.append(TextRun{piece.x, y, piece.text, 0});
+            y += lineHeight;
         }
-        painter.save();
-        const qreal top = i * page.height();
-        painter.translate(0, -top);
-        // A line that only touches the page's edge belongs to the page beside
-        // it: the area drawn stops a device pixel short of both edges.
-        document.drawContents(&painter, QRectF(0, top + 1, page.width(), page.height() - 2));
-        painter.restore();
     }
-    return painter.end() && printer.printerState() != QPrinter::Error;
+    while (document.pages.size() > 1 && document.pages.constLast().isEmpty())
+        document.pages.removeLast();
+    return document;
+}
+
+QByteArray composeInvoicePdf(const QImage& logo, const QString& text, const QString& title,
+                             Error* error) {
+    printing::PrintFonts fonts;
+    const PrintedDocument document =
+        layOutInvoice(fonts, printing::localePageSetup(), logo, text, title);
+    return printing::composePdf(document, fonts, error);
 }
 
 } // namespace quillory::invoiceprint

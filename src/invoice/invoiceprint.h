@@ -1,19 +1,29 @@
 #pragma once
 
-#include <QFont>
+#include "errors/error.h"
+#include "printing/printeddocument.h"
+
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
-class QPrinter;
-
 namespace quillory::invoiceprint {
 
-// The document's font on screen and on paper: 9.75 points of a sans serif.
-QFont documentFont();
+// The font the preview shows the document in, which paper takes too.
+printing::PrintFont documentFont();
 
-// Prints the invoice document: the logo (when there is one) above the whole
-// text, on as many pages as the text needs. Lines are never cut between two
-// pages. False when the printer could not be used or reported an error.
-bool printDocument(QPrinter& printer, const QImage& logo, const QString& text, const QFont& font);
+// The invoice document laid out for paper: the logo (when there is one) at
+// its own size (pixels at 96 to the inch, narrowed to the page when wider),
+// then the whole text, with tab stops every half inch, lines wrapped at a
+// word (or anywhere, for a word wider than the page) and never cut between
+// two pages.
+printing::PrintedDocument layOutInvoice(const printing::FontMeasure& measure,
+                                        const printing::PageSetup& page, const QImage& logo,
+                                        const QString& text, const QString& title);
+
+// The invoice document as a PDF file in memory, on the locale's paper; empty,
+// with `error` set, when it could not be made.
+QByteArray composeInvoicePdf(const QImage& logo, const QString& text, const QString& title,
+                             Error* error);
 
 } // namespace quillory::invoiceprint

@@ -104,7 +104,28 @@ void InvoicesTab::cmdiPayment_Click() {
         notNumeric();
         return;
     }
-    if (ui.txtiStatus->text() == u"1" &&
+    const std::optional<int> customerId = m_host.selectedCustomerId();
+    const int invoiceId = selectedInvoiceId();
+    // The invoice as stored now, not as its boxes show it: whether it is
+    // closed, and whether the amount can go on it at all, are decided on
+    // that, before any question.
+    const std::optional<invoicestore::Row> stored =
+        customerId ? invoicestore::invoiceRow(m_db, invoiceId, *customerId) : std::nullopt;
+    if (!stored) {
+        // A lost server connection has been reported already.
+        if (!m_db.cnMain.isConnectionLost())
+            invoiceNotFound();
+        return;
+    }
+    const std::optional<Money> storedDue =
+        Money::fromStored(stored->value(QStringLiteral("amountdue")));
+    const std::optional<Money> storedPaid =
+        Money::fromStored(stored->value(QStringLiteral("amountpaid")));
+    if (storedDue && storedPaid && !payments::fitsAmounts(*storedDue, *storedPaid, *payment)) {
+        notNumeric();
+        return;
+    }
+    if (stored->value(QStringLiteral("status")).toString() == u"1" &&
         showMessage(QStringLiteral("Apply a payment to this CLOSED invoice?"), Buttons::YesNo,
                     Icon::None, kConfirm) == Prompt::No)
         return;
@@ -113,8 +134,6 @@ void InvoicesTab::cmdiPayment_Click() {
                     Buttons::YesNo, Icon::None, kConfirm) == Prompt::No)
         return;
 
-    const std::optional<int> customerId = m_host.selectedCustomerId();
-    const int invoiceId = selectedInvoiceId();
     // The balance is the stored one, read now, not the one shown earlier.
     const std::optional<invoicestore::Row> invoice =
         customerId ? invoicestore::invoiceRow(m_db, invoiceId, *customerId) : std::nullopt;

@@ -4,6 +4,9 @@
 
 #include <QLocale>
 
+#include <algorithm>
+#include <vector>
+
 namespace quillory::invoicetext {
 
 namespace {
@@ -12,7 +15,7 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QChar kTab = u'\t';
 
 QString textOf(const QVariantMap& row, const char* column) {
-    return row.value(QString::fromLatin1(column)).toString();
+    return ownDirection(row.value(QString::fromLatin1(column)).toString());
 }
 
 QString amountOf(const QVariantMap& row, const char* column) {
@@ -26,7 +29,7 @@ QString dateOf(const QVariantMap& row, const char* column) {
         return {};
     const QDateTime when = formats::fromStoredDateTime(value.toString());
     // A value that is not a stored date-time is shown as it stands.
-    return when.isValid() ? formats::generalDate(when) : value.toString();
+    return when.isValid() ? formats::generalDate(when) : ownDirection(value.toString());
 }
 
 // 0 is open; any other value, Null included, reads as closed. A real number
@@ -47,7 +50,57 @@ bool isOpen(const QVariant& status) {
     }
 }
 
+// The explicit direction marks that open and close a level.
+constexpr char16_t kPdf = 0x202C; // closes an embedding or override
+constexpr char16_t kPdi = 0x2069; // closes an isolate
+
+bool opensEmbedding(char16_t c) {
+    return c == 0x202A || c == 0x202B || c == 0x202D || c == 0x202E; // LRE RLE LRO RLO
+}
+bool opensIsolate(char16_t c) {
+    return c == 0x2066 || c == 0x2067 || c == 0x2068; // LRI RLI FSI
+}
+// A line break ends every level in the text's own reading as well.
+bool endsParagraph(char16_t c) {
+    return c == u'\n' || c == u'\r' || c == 0x001C || c == 0x001D || c == 0x001E || c == 0x0085 ||
+           c == 0x2029;
+}
+
 } // namespace
+
+QString ownDirection(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    std::vector<char16_t> open; // the openers not closed yet, innermost last
+    const auto closeAll = [&] {
+        for (; !open.empty(); open.pop_back())
+            out.append(QChar(opensIsolate(open.back()) ? kPdi : kPdf));
+    };
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (endsParagraph(c)) {
+            closeAll();
+        } else if (opensEmbedding(c) || opensIsolate(c)) {
+            open.push_back(c);
+        } else if (c == kPdf) {
+            // Closes the innermost level only when that is an embedding of
+            // this text; otherwise it would close something outside it.
+            if (open.empty() || opensIsolate(open.back()))
+                continue;
+            open.pop_back();
+        } else if (c == kPdi) {
+            // Closes the innermost isolate of this text with everything
+            // opened inside it.
+            const auto isolate = std::find_if(open.rbegin(), open.rend(), opensIsolate);
+            if (isolate == open.rend())
+                continue;
+            open.erase(std::prev(isolate.base()), open.end());
+        }
+        out.append(ch);
+    }
+    closeAll();
+    return out;
+}
 
 QString plainNumber(Money amount) {
     QString text = amount.toPlainString();

@@ -14,6 +14,13 @@ namespace quillory::invoicetext {
 // locale's decimal separator ("1234.5", "100", "-50", "0").
 QString plainNumber(Money amount);
 
+// A stored text as one field of a document, its writing direction kept to
+// itself: every embedding, override or isolate the text opens is closed
+// before its end (and before each of its line breaks), and a closing mark
+// without its opening one in the text is dropped, so that nothing in one
+// field reverses or reorders the next. Other text is left as it is.
+QString ownDirection(const QString& text);
+
 // The four rows, each column (in lower case) -> value as stored.
 struct Rows {
     QVariantMap options;  // tblbusoptions
@@ -24,7 +31,8 @@ struct Rows {
 
 // The document's 21 lines, each ending in CR LF, TAB between the pieces that
 // the layout separates. A Null column contributes nothing; the labels and
-// separators around it are still written.
+// separators around it are still written. Each text keeps its own direction
+// (ownDirection).
 QString composeInvoiceText(const Rows& rows);
 
 } // namespace quillory::invoicetext

@@ -13,7 +13,13 @@ const QString kCrLf = QStringLiteral("\r\n");
 std::optional<Money> readPayment(const QString& typed) {
     if (typed.isEmpty() || !numbers::isNumeric(typed))
         return std::nullopt;
-    return numbers::localeMoney(typed);
+    const std::optional<QString> exact = numbers::localeDecimal(typed);
+    return exact ? Money::parse(*exact) : std::nullopt;
+}
+
+bool fitsAmounts(Money due, Money paid, Money payment) {
+    const std::optional<Money> newPaid = paidAfter(paid, payment);
+    return newPaid && owingAfter(due, *newPaid);
 }
 
 QString historyAfter(const QVariant& history, const QDateTime& when, const QString& typed) {

@@ -14,8 +14,15 @@ namespace quillory::payments {
 
 // The amount a typed text pays: its exact value under the user's locale, the
 // same reading that accepts it as numeric ("$45" pays 45, "1,000.00" pays
-// 1000). Nothing when the text is empty, not a number, or too large to hold.
+// 1000). Nothing when the text is empty, not a number, too large to hold, or
+// finer than a ten-thousandth ("0.00005"): the amount applied is always the
+// very amount the history line shows.
 std::optional<Money> readPayment(const QString& typed);
+
+// Whether a payment can go on an invoice with these stored amounts at all:
+// the new amount paid and what is then owing must both be amounts the
+// program can hold.
+bool fitsAmounts(Money due, Money paid, Money payment);
 
 // The payment history after a payment: the old history, CR LF, the moment in
 // the locale's general date form, then "($", the amount as typed, and ")".

@@ -3,6 +3,7 @@
 #include "errors/prompt.h"
 #include "ui_frmOptions.h"
 #include "widgets/boxes.h"
+#include "widgets/frames.h"
 
 #include <QKeyEvent>
 #include <QStyle>
@@ -31,6 +32,8 @@ frmOptions::frmOptions(QWidget* owner, Database& db)
       ui(std::make_unique<Ui::frmOptions>()), m_db(db) {
     ui->setupUi(this);
     boxes::limitCharacters(this);
+    boxes::nameByCaptions(this);
+    frames::drawLineThroughCaptions(this);
     setWindowIcon(QIcon(style()->standardIcon(QStyle::SP_FileDialogInfoView).pixmap(kIconPixels)));
     connect(ui->cmdLogoImage, &QPushButton::clicked, this, &frmOptions::cmdLogoImage_Click);
     connect(ui->cmdSave, &QPushButton::clicked, this, &frmOptions::cmdSave_Click);

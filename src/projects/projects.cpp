@@ -4,6 +4,8 @@
 #include "core/numbers.h"
 #include "projects/projectstore.h"
 
+#include <cmath>
+
 namespace quillory::projects {
 
 namespace col = projectstore::column;
@@ -55,16 +57,20 @@ std::optional<float> readFigure(const QString& text) {
 }
 
 std::optional<Refusal> checkProject(const ProjectTexts& texts) {
-    if (!readFigure(texts.hours))
-        return Refusal{Field::Hours,
-                       QStringLiteral("Billing Hours must be a number like '42.5' or "
-                                      "'40'."),
-                       false};
-    if (!readFigure(texts.rate))
-        return Refusal{Field::Rate,
-                       QStringLiteral("Billing Rate must be a number like '20.75' or "
-                                      "'20'."),
-                       false};
+    const Refusal badHours{
+        Field::Hours, QStringLiteral("Billing Hours must be a number like '42.5' or '40'."), false};
+    const Refusal badRate{
+        Field::Rate, QStringLiteral("Billing Rate must be a number like '20.75' or '20'."), false};
+    const std::optional<float> hours = readFigure(texts.hours);
+    if (!hours)
+        return badHours;
+    const std::optional<float> rate = readFigure(texts.rate);
+    if (!rate)
+        return badRate;
+    // Figures whose total cannot be held as an amount are refused here, at
+    // the larger of the two, rather than failing later as a fault.
+    if (!Money::fromProduct(*hours, *rate))
+        return std::fabs(*hours) >= std::fabs(*rate) ? badHours : badRate;
     const QString missing = QStringLiteral("Please enter all details of this project.");
     const std::pair<Field, const QString*> required[] = {{Field::Summary, &texts.summary},
                                                          {Field::Services, &texts.services},

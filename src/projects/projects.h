@@ -41,6 +41,7 @@ std::optional<float> readFigure(const QString& text);
 
 // The first of Save's checks that the texts fail, in Save's order: the box
 // to focus, the message, and whether the focus moves before the message.
+// Figures whose total is too large to hold are refused at the larger one.
 enum class Field { Hours, Rate, Summary, Services, Details, Notes, Status };
 struct Refusal {
     Field field;

@@ -12,10 +12,6 @@ namespace {
 constexpr double kEpsilon = 1e-9;
 } // namespace
 
-size_t qHash(const PrintFont& font, size_t seed) {
-    return ::qHashMulti(seed, font.family, font.pointSize, font.bold);
-}
-
 QFont toQFont(const PrintFont& font) {
     QFont qfont(font.family);
     qfont.setStyleHint(QFont::SansSerif);
@@ -143,11 +139,24 @@ void PrintLayout::placeLine(const QString& text) {
     }
     if (text.isEmpty())
         return;
-    if (m_document.pages.size() <= m_page)
-        m_document.pages.resize(m_page + 1);
+    if (m_sink && m_page > m_handedOver)
+        handOver(m_page);
+    const int at = m_page - m_handedOver;
+    if (m_document.pages.size() <= at)
+        m_document.pages.resize(at + 1);
     TextRun run{m_x, m_y, text, fontIndex()};
-    m_document.pages[m_page].runs.append(run);
+    m_document.pages[at].runs.append(run);
     m_stayedAfter = std::move(run);
+}
+
+void PrintLayout::handOver(int upTo) {
+    // Pages without text between two others are pages of the job too.
+    const int count = upTo - m_handedOver;
+    for (int i = 0; i < count; ++i)
+        m_sink(i < m_document.pages.size() ? std::move(m_document.pages[i]) : PrintedPage(),
+               m_document.fonts);
+    m_document.pages.remove(0, std::min<qsizetype>(count, m_document.pages.size()));
+    m_handedOver = upTo;
 }
 
 void PrintLayout::nextLine() {
@@ -186,14 +195,17 @@ void PrintLayout::killDoc() {
     m_x = 0;
     m_y = 0;
     m_page = 0;
+    m_handedOver = 0;
     m_stayedAfter.reset();
 }
 
 PrintedDocument PrintLayout::endDoc(const QString& title) {
+    while (!m_document.pages.isEmpty() && m_document.pages.constLast().isEmpty())
+        m_document.pages.removeLast();
+    if (m_sink)
+        handOver(m_handedOver + static_cast<int>(m_document.pages.size()));
     PrintedDocument done = std::move(m_document);
     done.title = title;
-    while (!done.pages.isEmpty() && done.pages.constLast().runs.isEmpty())
-        done.pages.removeLast();
     m_document = {};
     killDoc();
     return done;

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "printing/printeddocument.h"
+
 #include <QFont>
 #include <QHash>
 #include <QSizeF>
 #include <QString>
 #include <QVector>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -15,29 +19,18 @@ class QPaintDevice;
 // position in inches from the top-left of the printable area, Print that ends
 // the line or stays on it, automatic new pages, and a job that is either sent
 // whole (EndDoc) or discarded (KillDoc). What it produces is a list of
-// positioned text runs per page, which a painter then draws.
+// positioned text runs per page, which the PDF composer then draws.
 namespace quillory::reports {
 
-struct PrintFont {
-    QString family;
-    double pointSize = 0;
-    bool bold = false;
+using printing::FontMeasure;
+using printing::PrintedDocument;
+using printing::PrintedPage;
+using printing::PrintFont;
+using printing::TextRun;
 
-    bool operator==(const PrintFont&) const = default;
-};
-size_t qHash(const PrintFont& font, size_t seed = 0);
 // The Qt font for a printer font; a family the system lacks ("Sans Serif")
 // is found through the platform's font substitution.
 QFont toQFont(const PrintFont& font);
-
-// How much room text takes, in inches.
-class FontMeasure {
-public:
-    virtual ~FontMeasure() = default;
-    // The distance from one line to the next.
-    virtual double lineHeight(const PrintFont& font) const = 0;
-    virtual double textWidth(const PrintFont& font, const QString& text) const = 0;
-};
 
 // Measures with Qt's font metrics on a paint device (the printer itself, or
 // any device with the printer's resolution).
@@ -58,28 +51,6 @@ private:
     mutable Metrics* m_last = nullptr;
 };
 
-// One piece of text at its place: x and y in inches from the top-left of the
-// printable area, y being the top of its line.
-struct TextRun {
-    double x = 0;
-    double y = 0;
-    QString text;
-    int font = 0; // index into PrintedDocument::fonts
-};
-
-struct PrintedPage {
-    QVector<TextRun> runs;
-};
-
-// A finished print job.
-struct PrintedDocument {
-    QString title;
-    QVector<PrintFont> fonts;
-    QVector<PrintedPage> pages;
-
-    bool isEmpty() const { return pages.isEmpty(); }
-};
-
 class PrintLayout {
 public:
     // `printable` is the printable area of the page, in inches.
@@ -90,6 +61,10 @@ public:
     void setBold(bool bold);
     const PrintFont& font() const { return m_font; }
     const FontMeasure& measure() const { return m_measure; }
+
+    // A job whose user cancelled stops taking text; its layout is discarded.
+    void setCancelFlag(const std::atomic_bool* cancelled) { m_cancelled = cancelled; }
+    bool cancelled() const { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
     QSizeF printable() const { return m_printable; }
 
     void setCurrentX(double inches);
@@ -107,7 +82,15 @@ public:
     // Prints CR LF as a complete line: the output moves down two lines.
     void printLineBreak();
 
-    // Discards everything printed so far (KillDoc).
+    // Hands each page over as soon as nothing more can land on it, so that
+    // it can be composed while the layout goes on; endDoc() then hands over
+    // the rest and keeps no pages. The pages' runs index `fonts`, which only
+    // grows.
+    using PageSink = std::function<void(PrintedPage&& page, const QVector<PrintFont>& fonts)>;
+    void setPageSink(PageSink sink) { m_sink = std::move(sink); }
+
+    // Discards everything printed so far (KillDoc); pages handed to the
+    // sink are the sink's to discard.
     void killDoc();
     // Hands over the job and starts a new, empty one (EndDoc). Pages that
     // received no text are not part of it.
@@ -115,6 +98,7 @@ public:
 
 private:
     void placeLine(const QString& text);
+    void handOver(int upTo);
     void nextLine();
     int fontIndex();
     double lineHeight();
@@ -131,6 +115,9 @@ private:
     // is measured only when someone needs that x.
     std::optional<TextRun> m_stayedAfter;
     PrintedDocument m_document;
+    const std::atomic_bool* m_cancelled = nullptr;
+    PageSink m_sink;
+    int m_handedOver = 0; // pages before this one went to the sink
 };
 
 } // namespace quillory::reports

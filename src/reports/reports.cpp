@@ -3,13 +3,12 @@
 #include "core/environment.h"
 #include "core/formats.h"
 #include "errors/prompt.h"
-#include "reports/reportpainter.h"
+#include "printing/pdfcomposer.h"
+#include "printing/printfonts.h"
 #include "reports/reportstore.h"
 #include "widgets/printing.h"
 
-#include <QCursor>
-#include <QGuiApplication>
-#include <QPrinter>
+#include <QApplication>
 
 #include <algorithm>
 
@@ -28,6 +27,28 @@ QString amount(const std::optional<Money>& value) {
     return value ? formats::currency(*value) : QString();
 }
 
+// The amounts of one report in the currency format, each value formatted
+// once: sums and balances repeat (a zero balance on many lines), and ICU
+// takes a microsecond an amount.
+class AmountTexts {
+public:
+    QString operator()(const std::optional<Money>& value) {
+        if (!value)
+            return {};
+        const auto found = m_texts.constFind(value->units());
+        if (found != m_texts.constEnd())
+            return *found;
+        const QString text = formats::currency(*value);
+        if (m_texts.size() < kMostKept)
+            m_texts.insert(value->units(), text);
+        return text;
+    }
+
+private:
+    static constexpr qsizetype kMostKept = 200000;
+    QHash<std::int64_t, QString> m_texts;
+};
+
 QString printedOn() {
     return QStringLiteral("Printed On: ") + formats::generalDate(environment::now());
 }
@@ -38,10 +59,10 @@ void cell(PrintLayout& layout, double x, double nextX, const QString& text) {
     layout.printStaying(fitted(layout, text, nextX - x - kColumnGap));
 }
 
-void amountCell(PrintLayout& layout, double x, const std::optional<Money>& value,
-                bool endLine = false) {
+void amountCell(PrintLayout& layout, AmountTexts& amounts, double x,
+                const std::optional<Money>& value, bool endLine = false) {
     layout.setCurrentX(x);
-    layout.print(amount(value), endLine);
+    layout.print(amounts(value), endLine);
 }
 
 // Steps 2 to 5 of both customer lists: the title, the notice and the headings.
@@ -71,47 +92,56 @@ void showFailure(const Error& error) {
     showMessage(QString::number(error.number) + QStringLiteral("\r\n") + error.description);
 }
 
-// A busy cursor while a long list is laid out and printed.
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { done(); }
-    void done() {
-        if (m_busy)
-            QGuiApplication::restoreOverrideCursor();
-        m_busy = false;
-    }
-
-private:
-    bool m_busy = true;
-};
-
-// Prints one report: the layout is made in full before anything goes to the
-// printer, so that a failure on the way discards the whole job.
-void printReport(const QString& title, const std::function<LayoutResult(PrintLayout&)>& layOut) {
-    const std::unique_ptr<QPrinter> printer = printing::defaultPrinter();
-    if (const Error problem = printerProblem(*printer); problem.isError()) {
-        showFailure(problem);
+// Prints one report on a thread of its own, with a read-only connection of
+// its own: the layout is made in full before anything goes to the spooler,
+// so that a failure on the way discards the whole job; a refused job is a
+// failure too. Messages are shown once the job has ended.
+void printReport(Connection& main, const QString& title, const ReportLayOut& layOut) {
+    LayoutResult laidOut;
+    printing::JobResult job;
+    printing::runJob(QApplication::activeWindow(), title, [&](printing::JobControl& control) {
+        const std::optional<printing::Destination> destination =
+            printing::spooler().destination(&laidOut.error);
+        if (!destination) {
+            laidOut.outcome = LayoutResult::Failed;
+            return;
+        }
+        Connection cn;
+        if (!cn.openReadOnly(main)) {
+            laidOut = failed(cn);
+            return;
+        }
+        // Pages are composed on a second thread as the layout finishes them.
+        printing::PdfComposerThread composer(destination->page, title, &control.cancelFlag());
+        printing::PrintFonts fonts;
+        PrintLayout layout(fonts, destination->page.printable());
+        layout.setCancelFlag(&control.cancelFlag());
+        layout.setPageSink([&composer](PrintedPage&& page, const QVector<PrintFont>& pageFonts) {
+            composer.addPage(std::move(page), pageFonts);
+        });
+        laidOut = layOut(cn, layout);
+        if (laidOut.outcome != LayoutResult::Ready || control.cancelled()) {
+            composer.abandon();
+            layout.killDoc();
+            job.cancelled = control.cancelled();
+            return;
+        }
+        layout.endDoc(title);
+        const QByteArray pdf = composer.finish(&job.error);
+        if (control.cancelled())
+            job.cancelled = true;
+        else if (!job.error.isError())
+            job = printing::submitJob(*destination, title, pdf, control);
+    });
+    if (job.cancelled)
         return;
-    }
-    BusyCursor busy;
-    const QtFontMeasure measure(printer.get());
-    PrintLayout layout(measure, printableInches(*printer));
-    const LayoutResult result = layOut(layout);
-    if (result.outcome != LayoutResult::Ready) {
-        layout.killDoc();
-        busy.done();
-        if (result.outcome == LayoutResult::NoCustomers)
-            showMessage(QStringLiteral("No customer records to summarize and print."),
-                        Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Data Error"));
-        else
-            showFailure(result.error);
-        return;
-    }
-    const Error error = printDocument(layout.endDoc(title), *printer);
-    busy.done();
-    if (error.isError())
-        showFailure(error);
+    if (laidOut.outcome == LayoutResult::NoCustomers)
+        showMessage(QStringLiteral("No customer records to summarize and print."),
+                    Prompt::Buttons::Ok, Prompt::Icon::None, QStringLiteral("Data Error"));
+    else if (laidOut.outcome == LayoutResult::Failed)
+        showFailure(laidOut.error);
+    else if (job.error.isError())
+        showFailure(job.error);
 }
 
 } // namespace
@@ -153,16 +183,19 @@ LayoutResult layOutInvoiceTotals(Connection& cn, PrintLayout& layout) {
                          QStringLiteral("Paid"), QStringLiteral("Balance")},
                         {0, 2, 4, 5, 6});
     bool any = false;
+    AmountTexts amounts;
     reportstore::Sums totals;
     const bool ok = reportstore::forEachCustomer(
         cn,
         [&](const reportstore::CustomerLine& c) {
             any = true;
+            if (layout.cancelled())
+                return;
             cell(layout, 0, 2, c.fname);
             cell(layout, 2, 4, c.lname);
-            amountCell(layout, 4, c.sums.due);
-            amountCell(layout, 5, c.sums.paid);
-            amountCell(layout, 6, c.sums.balance(), true);
+            amountCell(layout, amounts, 4, c.sums.due);
+            amountCell(layout, amounts, 5, c.sums.paid);
+            amountCell(layout, amounts, 6, c.sums.balance(), true);
         },
         &totals);
     if (!ok)
@@ -187,12 +220,15 @@ LayoutResult layOutCustomerSummary(Connection& cn, PrintLayout& layout) {
                          QStringLiteral("Balance")},
                         {0, 2, 4, 6});
     bool any = false;
+    AmountTexts amounts;
     const bool ok = reportstore::forEachCustomer(cn, [&](const reportstore::CustomerLine& c) {
         any = true;
+        if (layout.cancelled())
+            return;
         cell(layout, 0, 2, c.fname);
         cell(layout, 2, 4, c.lname);
         cell(layout, 4, 6, c.email1);
-        amountCell(layout, 6, c.sums.balance(), true);
+        amountCell(layout, amounts, 6, c.sums.balance(), true);
     });
     if (!ok)
         return failed(cn);
@@ -231,22 +267,34 @@ LayoutResult layOutCustomerOpenInvoices(Connection& cn, PrintLayout& layout, int
     return {};
 }
 
+QByteArray composeReportPdf(Connection& cn, const ReportLayOut& layOut, const QString& title,
+                            LayoutResult* result, Error* error, const printing::PageSetup& page) {
+    printing::PrintFonts fonts;
+    PrintLayout layout(fonts, page.printable());
+    const LayoutResult laidOut = layOut(cn, layout);
+    if (result)
+        *result = laidOut;
+    if (laidOut.outcome != LayoutResult::Ready)
+        return {};
+    PrintedDocument document = layout.endDoc(title);
+    document.page = page;
+    return printing::composePdf(document, fonts, error);
+}
+
 void PrintInvoiceTotalsReport(Database& db) {
-    printReport(QStringLiteral("Invoice Totals"),
-                [&db](PrintLayout& layout) { return layOutInvoiceTotals(db.cnMain, layout); });
+    printReport(db.cnMain, QStringLiteral("Invoice Totals"), layOutInvoiceTotals);
 }
 
 void PrintCustomerSummaryReport(Database& db) {
-    printReport(QStringLiteral("Customer Summary List"),
-                [&db](PrintLayout& layout) { return layOutCustomerSummary(db.cnMain, layout); });
+    printReport(db.cnMain, QStringLiteral("Customer Summary List"), layOutCustomerSummary);
 }
 
 void PrintCustomerOpenInvoicesReport(Database& db, std::optional<int> id) {
     if (!id)
         return;
-    printReport(QStringLiteral("Open Invoices for Customer ") + QString::number(*id),
-                [&db, id](PrintLayout& layout) {
-                    return layOutCustomerOpenInvoices(db.cnMain, layout, *id);
+    printReport(db.cnMain, QStringLiteral("Open Invoices for Customer ") + QString::number(*id),
+                [id](Connection& cn, PrintLayout& layout) {
+                    return layOutCustomerOpenInvoices(cn, layout, *id);
                 });
 }
 

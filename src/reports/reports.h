@@ -1,9 +1,13 @@
 #pragma once
 
 #include "data/database.h"
+#include "printing/spooler.h"
 #include "reports/printlayout.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <functional>
 
 #include <optional>
 
@@ -34,6 +38,15 @@ struct LayoutResult {
 LayoutResult layOutInvoiceTotals(Connection& cn, PrintLayout& layout);
 LayoutResult layOutCustomerSummary(Connection& cn, PrintLayout& layout);
 LayoutResult layOutCustomerOpenInvoices(Connection& cn, PrintLayout& layout, int customerId);
+
+// A report laid out and composed as a PDF file in memory, on the calling
+// thread, for keeping rather than printing: `layOut` is one of the three
+// above, `title` the file's title. Empty unless `result` says Ready and
+// `error` says nothing.
+using ReportLayOut = std::function<LayoutResult(Connection&, PrintLayout&)>;
+QByteArray composeReportPdf(Connection& cn, const ReportLayOut& layOut, const QString& title,
+                            LayoutResult* result, Error* error,
+                            const printing::PageSetup& page = printing::localePageSetup());
 
 // `text` as it fits into `width` inches in the layout's current font: control
 // characters become spaces, and a text too long ends in an ellipsis.

@@ -2,8 +2,6 @@
 
 #include <QSqlQuery>
 
-#include <vector>
-
 namespace quillory::reportstore {
 
 std::optional<Money> Sums::balance() const {
@@ -12,80 +10,35 @@ std::optional<Money> Sums::balance() const {
     return due->minus(*paid);
 }
 
-namespace {
-
-// Adds a group's sum to a running total, as SQL's sum() does: empty sums are
-// left out, and an overflow is an error.
-bool addTo(std::optional<Money>& total, const std::optional<Money>& part) {
-    if (!part)
-        return true;
-    if (!total) {
-        total = part;
-        return true;
-    }
-    std::int64_t units = 0;
-    if (__builtin_add_overflow(total->units(), part->units(), &units))
-        return false;
-    total = Money::fromUnits(units);
-    return true;
-}
-
-struct CustomerSums {
-    qint64 customerId;
-    Sums sums;
-};
-
-} // namespace
-
 bool forEachCustomer(Connection& cn, const std::function<void(const CustomerLine&)>& onCustomer,
                      Sums* allInvoices) {
-    // One pass over the invoices, grouped by customer, instead of one sums
-    // query per customer; the groups also add up to the grand totals.
-    std::vector<CustomerSums> groups;
-    Sums total;
-    bool overflow = false;
-    const bool summed = cn.forEachRow(
-        QStringLiteral("SELECT customerid,sum(amountdue),sum(amountpaid) FROM tblinvoice "
-                       "WHERE customerid IS NOT NULL GROUP BY customerid ORDER BY customerid"),
-        {}, [&](const QSqlQuery& row) {
-            const Sums sums{Money::fromStored(row.value(1)), Money::fromStored(row.value(2))};
-            groups.push_back({row.value(0).toLongLong(), sums});
-            overflow = overflow || !addTo(total.due, sums.due) || !addTo(total.paid, sums.paid);
-        });
-    if (!summed)
-        return false;
-    if (allInvoices) {
-        // Invoices without a customer id count in the grand totals only.
-        const bool unassigned =
-            cn.forEachRow(QStringLiteral("SELECT sum(amountdue),sum(amountpaid) FROM tblinvoice "
-                                         "WHERE customerid IS NULL"),
-                          {}, [&](const QSqlQuery& row) {
-                              overflow = overflow ||
-                                         !addTo(total.due, Money::fromStored(row.value(0))) ||
-                                         !addTo(total.paid, Money::fromStored(row.value(1)));
-                          });
-        if (!unassigned)
-            return false;
-        if (overflow)
-            return cn.fail({errnum::Overflow, QStringLiteral("integer overflow")});
-        *allInvoices = total;
-    }
-
-    auto group = groups.cbegin();
+    // One pass: each customer in id order with the sums of its invoices,
+    // read from the index of invoices by customer, so that the first lines
+    // come at once rather than after a pass over all invoices.
     CustomerLine line;
-    return cn.forEachRow(
-        QStringLiteral("SELECT id,fname,lname,email1 FROM tblcustomer ORDER BY id"), {},
-        [&](const QSqlQuery& row) {
+    const bool ok = cn.forEachRow(
+        QStringLiteral("SELECT c.id,c.fname,c.lname,c.email1,sum(i.amountdue),sum(i.amountpaid) "
+                       "FROM tblcustomer c LEFT JOIN tblinvoice i ON i.customerid=c.id "
+                       "GROUP BY c.id ORDER BY c.id"),
+        {}, [&](const QSqlQuery& row) {
             line.id = row.value(0).toLongLong();
             line.fname = row.value(1).toString();
             line.lname = row.value(2).toString();
             line.email1 = row.value(3).toString();
-            while (group != groups.cend() && group->customerId < line.id)
-                ++group;
-            line.sums =
-                group != groups.cend() && group->customerId == line.id ? group->sums : Sums{};
+            line.sums = Sums{Money::fromStored(row.value(4)), Money::fromStored(row.value(5))};
             onCustomer(line);
         });
+    if (!ok)
+        return false;
+    if (allInvoices) {
+        // Every invoice, those whose customer is gone or was never set
+        // included.
+        const std::optional<Sums> all = invoiceSums(cn);
+        if (!all)
+            return false;
+        *allInvoices = *all;
+    }
+    return true;
 }
 
 std::optional<Sums> invoiceSums(Connection& cn, std::optional<int> customerId) {

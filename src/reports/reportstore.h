@@ -27,9 +27,9 @@ struct CustomerLine {
     Sums sums;
 };
 
-// Every customer in the order of its id, with the sums of its invoices.
-// `allInvoices`, when given, receives the sums of all invoices, those whose
-// customer no longer exists included.
+// Every customer in the order of its id, with the sums of its invoices, as
+// the rows are read. `allInvoices`, when given, then receives the sums of all
+// invoices, those whose customer no longer exists or was never set included.
 bool forEachCustomer(Connection& cn, const std::function<void(const CustomerLine&)>& onCustomer,
                      Sums* allInvoices = nullptr);
 

@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
     QTemporaryDir program;
     environment::setProgramDirectory(program.path());
     environment::setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)); });
-    const QString path = environment::programFile(QStringLiteral("records.mdb"));
+    const QString path = environment::defaultDatabasePath();
     if (!createDatabaseFile(path) || !fillSample(path)) {
         std::fprintf(stderr, "quillory-screenshots: cannot make the sample database\n");
         return 1;

@@ -1,6 +1,7 @@
 #include "widgets/boxes.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QValidator>
@@ -94,6 +95,24 @@ void limitCharacters(QWidget* window) {
             continue;
         box->setValidator(new CharacterLimit(box, limit));
         box->setMaxLength(kUnlimited);
+    }
+}
+
+void nameByCaptions(QWidget* window) {
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        QWidget* control = label->buddy();
+        if (!control || !control->accessibleName().isEmpty())
+            continue;
+        // The caption as it reads: "&&" shows as "&", a single "&" marks
+        // the access key and does not show.
+        QString caption;
+        const QString text = label->text();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text.at(i) == u'&' && i + 1 < text.size())
+                ++i;
+            caption.append(text.at(i));
+        }
+        control->setAccessibleName(caption);
     }
 }
 

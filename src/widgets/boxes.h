@@ -33,6 +33,12 @@ void limitCharacters(QWidget* window);
 // The characters a single-line box accepts (32767 when unlimited).
 int characterLimit(const QLineEdit* box);
 
+// Gives every control under `window` that a caption leads to (a label's
+// buddy) that caption as its accessible name, unless it has one of its own:
+// a screen reader then names each box by its caption, whatever kind of
+// control it is, never by its frame's caption.
+void nameByCaptions(QWidget* window);
+
 // Counts characters (code points): a surrogate pair is one.
 qsizetype characterCount(QStringView text);
 

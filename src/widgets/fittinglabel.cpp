@@ -24,9 +24,15 @@ QSize FittingLabel::fittedSize() const {
     return text().isEmpty() ? QSize(0, 0) : sizeHint();
 }
 
+void FittingLabel::setEmptyName(const QString& name) {
+    m_emptyName = name;
+    fit();
+}
+
 void FittingLabel::fit() {
     m_fitted = text();
     resize(fittedSize());
+    setAccessibleName(m_fitted.isEmpty() ? m_emptyName : QString());
 }
 
 bool FittingLabel::event(QEvent* event) {

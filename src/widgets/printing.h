@@ -1,25 +1,69 @@
 #pragma once
 
+#include "errors/error.h"
+#include "printing/spooler.h"
+
 #include <QString>
 
+#include <atomic>
 #include <functional>
-#include <memory>
 
-class QPrinter;
+class QWidget;
 
-// Where the program prints: the platform's default printer (through CUPS on
-// Linux), unless another printer has been set, as tests do to print into a
-// PDF file.
+// How the program prints: a job is laid out, composed as a PDF and handed
+// to the spooler on a thread of its own, while the window goes on answering;
+// a job that takes longer than half a second shows a progress dialog with
+// Cancel. The spooler is CUPS unless another has been set, as the benchmark
+// does to print into a file.
 namespace quillory::printing {
 
-// A printer set up for one job on the default printer. Its printerName() is
-// empty when the platform has no printer at all.
-std::unique_ptr<QPrinter> defaultPrinter();
+class PrintFonts;
 
-// Replaces the default printer; an empty function restores it.
-void setPrinterFactory(std::function<std::unique_ptr<QPrinter>()> factory);
+// The spooler in use.
+Spooler& spooler();
+// Replaces the spooler (not owned); nullptr goes back to CUPS.
+void setSpooler(Spooler* spooler);
 
-// A printer that writes a PDF file at `path`, for tests and benchmarks.
-std::unique_ptr<QPrinter> pdfPrinter(const QString& path);
+// What a job's thread is told: whether the user cancelled.
+class JobControl {
+public:
+    bool cancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+    const std::atomic_bool& cancelFlag() const { return m_cancelled; }
+    void cancel() { m_cancelled = true; }
+
+private:
+    std::atomic_bool m_cancelled{false};
+};
+
+// Runs `work`, the print job `title`, on a thread of its own and returns
+// when it has ended. Until then the window repaints (input waits for the
+// end); after half a second a modal progress dialog ("dlgPrintProgress",
+// "Printing <title>...", with Cancel, "cmdCancelPrint") shows over `parent`.
+// Cancel tells `work` through its JobControl. False when the user cancelled.
+bool runJob(QWidget* parent, const QString& title, const std::function<void(JobControl&)>& work);
+
+// How a job ended.
+struct JobResult {
+    bool cancelled = false;
+    int jobId = 0;
+    Error error;
+
+    bool printed() const { return jobId > 0 && !cancelled && !error.isError(); }
+};
+
+// Hands a composed PDF to the spooler as one job titled `title`, on a job's
+// thread. A cancel before the hand-over sends nothing; one during it takes
+// the job back.
+JobResult submitJob(const Destination& destination, const QString& title, const QByteArray& pdf,
+                    const JobControl& control);
+
+// Composes `document` into a PDF and submits it as above, titled as the
+// document is.
+JobResult composeAndSubmit(const Destination& destination, const PrintedDocument& document,
+                           PrintFonts& fonts, const JobControl& control);
+
+// For tests: runs on the job's thread just before a job is handed to the
+// spooler, so that a test can hold a job there while it presses Cancel.
+void setBeforeSubmit(std::function<void()> hook);
 
 } // namespace quillory::printing
