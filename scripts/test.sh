@@ -40,6 +40,7 @@ passed=0
 failed=0
 stage() {
     echo "==== $1"
+    local name=$1 began=$SECONDS
     shift
     if "$@"; then
         passed=$((passed + 1))
@@ -47,6 +48,7 @@ stage() {
         echo "==== failed: $*"
         failed=$((failed + 1))
     fi
+    echo "==== $name: $((SECONDS - began)) s"
 }
 
 # The test server lives in a folder of its own, listens only on a socket there,
