@@ -18,7 +18,7 @@ using quillory::Prompt;
 void usage() {
     std::fprintf(stderr,
                  "usage: quillory-bench [--db DIR] [--customers N] [--per-customer K]\n"
-                 "                      [--views V] [--keep] [--only SUBJECT]\n"
+                 "                      [--views V] [--keep] [--only SUBJECT] [--server URI]\n"
                  "  --db DIR          program directory to use; an existing records.mdb in it\n"
                  "                    is reused as it is, otherwise one is made and filled\n"
                  "  --customers N     customers to make (default 100000)\n"
@@ -26,7 +26,10 @@ void usage() {
                  "  --views V         customers to view one after the other (default 20)\n"
                  "  --keep            keep the temporary program directory\n"
                  "  --only SUBJECT    time one subject alone: customers, projects, invoices,\n"
-                 "                    reports or compaction\n");
+                 "                    reports or compaction\n"
+                 "  --server URI      time the program on this server database too (filled\n"
+                 "                    from the file when it holds no rows); see\n"
+                 "                    scripts/bench-server.sh\n");
 }
 
 std::optional<Options> parseOptions(const QStringList& args) {
@@ -69,6 +72,11 @@ std::optional<Options> parseOptions(const QStringList& args) {
             if (!n || *n > 100000)
                 return std::nullopt;
             options.views = static_cast<int>(*n);
+        } else if (arg == QLatin1String("--server")) {
+            const std::optional<QString> uri = value();
+            if (!uri)
+                return std::nullopt;
+            options.server = *uri;
         } else if (arg == QLatin1String("--keep")) {
             options.keep = true;
         } else if (arg == QLatin1String("--only")) {
@@ -104,13 +112,53 @@ void separateQtMessages() {
     qInstallMessageHandler(markedQtMessage);
 }
 
+namespace {
+std::string& figurePrefix() {
+    static std::string prefix;
+    return prefix;
+}
+std::map<std::string, double>& printed() {
+    static std::map<std::string, double> figures;
+    return figures;
+}
+ActionRecorder& recorder() {
+    static ActionRecorder actions;
+    return actions;
+}
+} // namespace
+
 void figure(const char* name, double value, const char* unit, int decimals) {
-    std::printf("%s: %.*f %s\n", name, decimals, value, unit);
+    const std::string whole = figurePrefix() + name;
+    std::printf("%s: %.*f %s\n", whole.c_str(), decimals, value, unit);
     std::fflush(stdout);
+    printed()[whole] = value;
+}
+
+void setFigurePrefix(const std::string& prefix) {
+    figurePrefix() = prefix;
+}
+
+const std::map<std::string, double>& printedFigures() {
+    return printed();
+}
+
+void beginAction(const char* name, qint64 customerId) {
+    if (recorder().begin)
+        recorder().begin(name, customerId);
+}
+
+void endAction() {
+    if (recorder().end)
+        recorder().end();
+}
+
+void setActionRecorder(ActionRecorder actions) {
+    recorder() = std::move(actions);
 }
 
 void count(const char* name, qint64 value, const char* unit) {
-    std::printf("%s: %lld %s\n", name, static_cast<long long>(value), unit);
+    std::printf("%s%s: %lld %s\n", figurePrefix().c_str(), name, static_cast<long long>(value),
+                unit);
     std::fflush(stdout);
 }
 

@@ -9,7 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace quillory {
@@ -20,7 +23,8 @@ class frmMain;
 namespace bench {
 
 struct Options {
-    QString dir; // program directory; empty: a fresh temporary one
+    QString dir;    // program directory; empty: a fresh temporary one
+    QString server; // a database server's URI for the server run; empty: none
     qint64 customers = 100000;
     qint64 perCustomer = 10;
     int views = 20;
@@ -38,6 +42,11 @@ std::optional<Options> parseOptions(const QStringList& args);
 // line marked "# ", so that none of them passes for a figure.
 void separateQtMessages();
 void figure(const char* name, double value, const char* unit, int decimals = 1);
+// What goes before every figure's name from now on ("server_" for the run on
+// a database server; empty for the file's).
+void setFigurePrefix(const std::string& prefix);
+// Every figure printed so far, by its whole name, for the closing comparison.
+const std::map<std::string, double>& printedFigures();
 void count(const char* name, qint64 value, const char* unit);
 double msSince(const QElapsedTimer& timer);
 double mib(qint64 bytes);
@@ -78,7 +87,26 @@ struct Context {
     int failures = 0;
 };
 
-// The subjects, each in a file of its own, run in this order by main().
+// Marks the timed action that follows, from just before its timer starts to
+// just after it is read: `name` is its figure's name without "_median", and
+// `customerId` the customer whose rows it writes (-1 for one that only
+// reads). The server run records the statements in between and runs them
+// again bare; elsewhere nothing happens.
+void beginAction(const char* name, qint64 customerId = -1);
+void endAction();
+struct ActionRecorder {
+    std::function<void(const char*, qint64)> begin;
+    std::function<void()> end;
+};
+void setActionRecorder(ActionRecorder recorder);
+
+// Opens the main window on the program directory set (which opens its
+// database), runs its load sequence and times the subjects; with
+// `everySubject` false the reports and the compaction are left out. Returns the
+// count of failed checks, or -1 when the window could not be opened.
+int timeWindow(const Options& options, CountingPrompt& prompt, bool everySubject);
+
+// The subjects, each in a file of its own, run in this order by timeWindow().
 void benchCustomers(Context& context);
 // Answers the confirmations of Generate Invoice itself; other boxes go to `prompt`.
 void benchProjects(Context& context, CountingPrompt& prompt);

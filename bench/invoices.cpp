@@ -75,9 +75,11 @@ void benchInvoices(Context& context) {
     for (int i = 0; i < views && static_cast<int>(viewTimes.size()) < views; ++i) {
         customers->setCurrentRow(std::clamp(entries / 2 + i * 97, 0, entries - 1));
         for (int row = 0; row < invoices->count(); ++row) {
+            beginAction("invoice_view");
             timer.start();
             invoices->setCurrentRow(row);
             viewTimes.push_back(msSince(timer));
+            endAction();
             if (due->text().isEmpty()) {
                 ++context.failures;
                 std::printf("warning: invoice %s showed no amount\n",
@@ -106,9 +108,11 @@ void benchInvoices(Context& context) {
         invoices->setCurrentRow(rowOf(invoices, QString::number(invoiceId)));
         const QString before = total->text();
         amount->setText(QStringLiteral("0.01"));
+        beginAction("payment", customerId.toLongLong());
         timer.start();
         apply->click();
         paymentTimes.push_back(msSince(timer));
+        endAction();
         // Applied: the customer view was reloaded, which empties the amount.
         if (!amount->text().isEmpty() || before.isEmpty()) {
             ++context.failures;

@@ -2,7 +2,7 @@
 // the main window's start-up and each subject in turn (one file per subject).
 //
 // Usage: quillory-bench [--db DIR] [--customers N] [--per-customer K]
-//                       [--views V] [--keep]
+//                       [--views V] [--keep] [--server URI]
 //
 // Every figure is printed on a line of its own as "name: value unit".
 
@@ -12,6 +12,7 @@
 #include "data/database.h"
 #include "data/schema.h"
 #include "filldb.h"
+#include "server.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,6 +25,79 @@
 
 using namespace bench;
 using quillory::Prompt;
+
+namespace bench {
+
+int timeWindow(const Options& options, CountingPrompt& prompt, bool everySubject) {
+    int failures = 0;
+    // The window. Creating it opens the database.
+    quillory::Database db;
+    QElapsedTimer timer;
+    beginAction("startup_until_shown");
+    timer.start();
+    quillory::frmMain window(db);
+    if (!window.initialized()) {
+        endAction();
+        std::fprintf(stderr, "quillory-bench: the window could not open the database\n");
+        return -1;
+    }
+    const double openMs = msSince(timer);
+    figure("open_database", openMs, "ms");
+
+    auto* list = window.findChild<QListWidget*>(QStringLiteral("lstCustomer"));
+    if (!list) {
+        endAction();
+        std::fprintf(stderr, "quillory-bench: the window lacks its customer list\n");
+        return -1;
+    }
+    timer.restart();
+    const bool loaded = window.Form_Load();
+    const double loadMs = msSince(timer);
+    if (!loaded) {
+        endAction();
+        std::fprintf(stderr, "quillory-bench: the load sequence refused the login\n");
+        return -1;
+    }
+    timer.restart();
+    settle();
+    // What Form_Load left to the event loop: the list's item layout and the
+    // first paint. The list is on screen after both.
+    const double loadSettleMs = msSince(timer);
+    endAction();
+    figure("load_sequence", loadMs, "ms");
+    figure("load_settle", loadSettleMs, "ms");
+    figure("load_until_shown", loadMs + loadSettleMs, "ms");
+    figure("startup_until_shown", openMs + loadMs + loadSettleMs, "ms");
+    count("list_entries", list->count(), "rows");
+
+    Context context{options, db, window};
+    if (options.runs("customers"))
+        benchCustomers(context);
+    if (options.runs("projects"))
+        benchProjects(context, prompt);
+    if (options.runs("invoices"))
+        benchInvoices(context);
+    if (everySubject) {
+        if (options.runs("reports"))
+            benchReports(context);
+        if (options.runs("exports"))
+            benchExports(context);
+        if (options.runs("compaction"))
+            benchCompaction(context);
+    }
+    failures += context.failures;
+    figure("memory_after_load", mib(currentMemoryBytes()), "MiB");
+
+    // The rows, counted after the timings so as not to warm the connection's
+    // cache before them.
+    count("customers", scalar(db, QStringLiteral("SELECT count(*) FROM tblcustomer")), "rows");
+    count("projects", scalar(db, QStringLiteral("SELECT count(*) FROM tblservices")), "rows");
+    count("invoices", scalar(db, QStringLiteral("SELECT count(*) FROM tblinvoice")), "rows");
+    window.close();
+    return failures;
+}
+
+} // namespace bench
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -82,67 +156,24 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
 
-    // The window. Creating it opens the database.
-    quillory::Database db;
-    int failures = 0;
-    {
-        QElapsedTimer timer;
-        timer.start();
-        quillory::frmMain window(db);
-        if (!window.initialized()) {
-            std::fprintf(stderr, "quillory-bench: the window could not open the database\n");
+    // The server's database, filled from the file before either is timed,
+    // so that both runs start from the same rows.
+    std::optional<ServerRun> server;
+    if (!options.server.isEmpty()) {
+        server.emplace(options);
+        if (!server->fill(path))
             return 1;
-        }
-        figure("open_database", msSince(timer), "ms");
-        if (QFileInfo(db.databasePath()) != QFileInfo(path))
-            std::printf("warning: the window uses %s (named by NetworkPath.sfe)\n",
-                        qPrintable(db.databasePath()));
+    }
 
-        auto* list = window.findChild<QListWidget*>(QStringLiteral("lstCustomer"));
-        if (!list) {
-            std::fprintf(stderr, "quillory-bench: the window lacks its customer list\n");
+    int failures = timeWindow(options, prompt, true);
+    if (failures < 0)
+        return 1;
+    if (server) {
+        const int serverFailures = server->run(dir, prompt);
+        if (serverFailures < 0)
             return 1;
-        }
-        timer.restart();
-        const bool loaded = window.Form_Load();
-        const double loadMs = msSince(timer);
-        figure("load_sequence", loadMs, "ms");
-        if (!loaded) {
-            std::fprintf(stderr, "quillory-bench: the load sequence refused the login\n");
-            return 1;
-        }
-        timer.restart();
-        settle();
-        // What Form_Load left to the event loop: the list's item layout and
-        // the first paint. The list is on screen after both.
-        const double loadSettleMs = msSince(timer);
-        figure("load_settle", loadSettleMs, "ms");
-        figure("load_until_shown", loadMs + loadSettleMs, "ms");
-        count("list_entries", list->count(), "rows");
-
-        Context context{options, db, window};
-        if (options.runs("customers"))
-            benchCustomers(context);
-        if (options.runs("projects"))
-            benchProjects(context, prompt);
-        if (options.runs("invoices"))
-            benchInvoices(context);
-        if (options.runs("reports"))
-            benchReports(context);
-        if (options.runs("exports"))
-            benchExports(context);
-        if (options.runs("compaction"))
-            benchCompaction(context);
-        failures += context.failures;
-        figure("memory_after_load", mib(currentMemoryBytes()), "MiB");
-
-        // The rows in the file, counted after the timings so as not to warm
-        // the connection's cache before them.
-        count("customers", scalar(db, QStringLiteral("SELECT count(*) FROM tblcustomer")), "rows");
-        count("projects", scalar(db, QStringLiteral("SELECT count(*) FROM tblservices")), "rows");
-        count("invoices", scalar(db, QStringLiteral("SELECT count(*) FROM tblinvoice")), "rows");
-
-        window.close();
+        failures += serverFailures;
+        printComparison();
     }
     figure("database_size", mib(QFileInfo(path).size()), "MiB");
     figure("peak_memory", mib(peakMemoryBytes()), "MiB");

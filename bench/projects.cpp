@@ -93,17 +93,21 @@ void benchProjects(Context& context, CountingPrompt& prompt) {
         customers->setCurrentRow(row);
         settle();
         for (int i = 0; i < projects->count(); ++i) {
+            beginAction("project_view");
             timer.start();
             projects->setCurrentRow(i);
             viewTimes.push_back(msSince(timer));
+            endAction();
             if (idBox->text().isEmpty())
                 fail("the project view showed nothing for", projects->item(i)->text());
         }
         for (int i = 0; i < filter->count(); ++i) {
+            beginAction("project_filter");
             timer.start();
             filter->setCurrentIndex(i);
             emit filter->activated(i);
             filterTimes.push_back(msSince(timer));
+            endAction();
             if (projects->count() == 0)
                 fail("the filter listed nothing for", filter->itemText(i));
         }
@@ -169,9 +173,11 @@ void benchProjects(Context& context, CountingPrompt& prompt) {
             projects->setCurrentItem(entries.first());
             edit->click();
             quillory::Prompt::install(&confirming);
+            beginAction("invoice_generation_click", customerId);
             timer.start();
             generate->click();
             clickTimes.push_back(msSince(timer));
+            endAction();
             quillory::Prompt::install(&prompt);
             const QString newest = invoices->count() > 0 ? invoices->item(0)->text() : QString();
             if (newest.isEmpty() ||

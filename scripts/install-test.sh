@@ -94,6 +94,7 @@ cp "$deb" "$root/tmp/"
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
     "./tmp/$(basename "$deb")" | grep -E '^(Setting up|Unpacking) quillory|newly installed'
 for file in /usr/bin/quillory /usr/share/doc/quillory/guide.pdf /usr/share/man/man1/quillory.1.gz \
+    /usr/bin/quillory-migrate /usr/share/man/man1/quillory-migrate.1.gz \
     /usr/share/metainfo/com.example.quillory.metainfo.xml \
     /usr/share/icons/hicolor/scalable/apps/com.example.quillory.svg \
     /usr/share/icons/hicolor/48x48/apps/com.example.quillory.png \
@@ -108,6 +109,8 @@ in_root useradd --create-home --shell /bin/bash clerk
 version=$(as_clerk quillory --version)
 [ "$version" = "quillory $(dpkg-deb -f "$deb" Version | sed 's/-[^-]*$//')" ] ||
     fail "quillory --version said: $version"
+as_clerk quillory-migrate --help | grep '^Usage: quillory-migrate' >/dev/null ||
+    fail "quillory-migrate --help did not answer"
 step "installed ($((SECONDS - started)) s); $version"
 
 # Xvfb tells its display number on a descriptor once it takes connections.
@@ -122,6 +125,8 @@ display=:$number
 # Every wait below ends with the test's failure if what it waits for never
 # comes, instead of hanging the run.
 x() { as_clerk env DISPLAY="$display" timeout 120 xdotool "$@"; }
+# What the program leaves in /usr/bin from here on is newer than this.
+touch "$root/tmp/quillory-started"
 chroot --userspec=clerk:clerk "$root" env -i PATH=/usr/bin:/bin LANG=C.UTF-8 HOME=/home/clerk \
     USER=clerk DISPLAY="$display" timeout 600 quillory >"$work/quillory.log" 2>&1 &
 program=$!
@@ -175,7 +180,7 @@ check_data "after the program closed"
     /home/clerk/.local/share/quillory/records.mdb ] || fail "NetworkPath.sfe does not name it"
 [ "$(stat -c %a "$root/home/clerk/.local/share/quillory")" = 700 ] ||
     fail "the data folder is open to others"
-stray=$(find "$root/usr/bin" -newer "$root/usr/bin/quillory" -type f)
+stray=$(find "$root/usr/bin" -newer "$root/tmp/quillory-started" -type f)
 [ -z "$stray" ] || fail "files were left beside the program: $stray"
 
 step "apt-get remove quillory"

@@ -45,6 +45,7 @@ contents=$(mktemp -d)
 trap 'rm -rf "$contents"' EXIT
 dpkg-deb -x "$deb" "$contents"
 for file in usr/bin/quillory usr/share/doc/quillory/guide.pdf usr/share/man/man1/quillory.1.gz \
+    usr/bin/quillory-migrate usr/share/man/man1/quillory-migrate.1.gz \
     usr/share/doc/quillory/copyright usr/share/doc/quillory/changelog.Debian.gz; do
     [ -f "$contents/$file" ] || fail "$file is missing from the package"
 done

@@ -21,6 +21,10 @@
 #   QUILLORY_TEST_SERVER_DIR     DIR
 # The role quillory_pw (password "secret-pw") must give its password over the
 # socket; every other role is trusted.
+#
+# QUILLORY_PG_OPTIONS, when set, holds more server options ("-c name=value"
+# ...) given after the defaults, so that they win: the benchmark's server is
+# durable again.
 set -euo pipefail
 
 usage() {
@@ -97,7 +101,7 @@ start)
     "${runas[@]}" "$bindir/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 \
         -o "-c listen_addresses='' -c unix_socket_directories='$dir' -p $port \
             -c fsync=off -c synchronous_commit=off -c full_page_writes=off \
-            -c max_connections=200 -c shared_buffers=32MB" start >/dev/null || {
+            -c max_connections=200 -c shared_buffers=32MB ${QUILLORY_PG_OPTIONS:-}" start >/dev/null || {
         cat "$dir/server.log" >&2
         exit 1
     }

@@ -3,8 +3,42 @@
 # CMake target `runnable`: the program, its empty database beside it and its
 # manual; not the tests) and starts Quillory on its database. Arguments go to
 # the program: scripts/run.sh --database /srv/office/records.mdb
+#
+#   scripts/run.sh --server [ARGS...]   starts it instead on a throwaway
+#                                       database server: a private PostgreSQL
+#                                       server in a temporary folder
+#                                       (scripts/pg-test-server.sh), with an
+#                                       empty database in which the program
+#                                       makes its tables, given to this run by
+#                                       --database; the server is stopped by
+#                                       its pid and its folder removed when the
+#                                       program ends
 set -euo pipefail
 cd "$(dirname "$0")/.."
+server=0
+if [ "${1:-}" = "--server" ]; then
+    server=1
+    shift
+fi
 scripts/install-deps.sh
 scripts/build.sh runnable
-exec build/bin/quillory "$@"
+if [ "$server" -eq 0 ]; then
+    exec build/bin/quillory "$@"
+fi
+
+dir=$(mktemp -d /tmp/quillory-run.XXXXXX)
+# The server runs as an ordinary user, who must reach its folder inside.
+chmod 755 "$dir"
+stop_server() {
+    scripts/pg-test-server.sh stop "$dir/server" || true
+    rm -rf "$dir"
+}
+trap stop_server EXIT
+scripts/pg-test-server.sh start "$dir/server" >"$dir/env"
+# shellcheck disable=SC1091
+. "$dir/env"
+bindir=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
+"$bindir/psql" -X -q "$QUILLORY_TEST_SERVER" -c "CREATE DATABASE quillory"
+uri=${QUILLORY_TEST_SERVER/\/postgres\?//quillory?}
+echo "quillory on $uri"
+build/bin/quillory --database "$uri" "$@"

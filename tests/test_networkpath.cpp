@@ -2,6 +2,7 @@
 // database it names.
 #include "core/environment.h"
 #include "data/database.h"
+#include "data/networkshare.h"
 #include "data/schema.h"
 #include "data/serveraddress.h"
 #include "data/signature.h"
@@ -626,6 +627,63 @@ private slots:
         QCOMPARE(readAll(program.file(QStringLiteral("NetworkPath.sfe"))),
                  (program.dir() + QStringLiteral("/records.mdb\r\n")).toUtf8());
         QVERIFY(!QFile::exists(program.databasePath()));
+    }
+
+    // A database file on a network share is named for what it is, once, in
+    // the error log, with no box; the program goes on. The file system's type
+    // comes from the seam (a test cannot mount a share); fileSystemTypeOf
+    // reads the real one.
+    void aDatabaseOnANetworkShareIsNotedOnceInTheLog_data() {
+        QTest::addColumn<qint64>("type");
+        QTest::addColumn<QString>("share");
+        QTest::newRow("NFS") << qint64(0x6969) << "NFS";
+        QTest::newRow("SMB") << qint64(0x517B) << "SMB";
+        QTest::newRow("CIFS") << qint64(0xFF534D42) << "SMB";
+        QTest::newRow("SMB2") << qint64(0xFE534D42) << "SMB";
+        QTest::newRow("ext4") << qint64(0xEF53) << "";
+        QTest::newRow("tmpfs") << qint64(0x01021994) << "";
+        QTest::newRow("FUSE, which does not say") << qint64(0x65735546) << "";
+        QTest::newRow("unreadable") << qint64(-1) << "";
+        // The real file system of the test's folder: a local disk or memory.
+        QTest::newRow("the real one") << qint64(-2) << "";
+    }
+    void aDatabaseOnANetworkShareIsNotedOnceInTheLog() {
+        QFETCH(qint64, type);
+        QFETCH(QString, share);
+        if (type >= 0)
+            QCOMPARE(networkshare::networkFileSystem(type), share);
+        test::TempProgram program;
+        test::ScriptedPrompt prompt;
+        if (type == -2) {
+            const std::optional<qint64> real =
+                networkshare::fileSystemTypeOf(program.databasePath());
+            QVERIFY(real && *real != 0);
+            QCOMPARE(networkshare::networkFileSystem(*real), QString());
+            QVERIFY(!networkshare::fileSystemTypeOf(program.file(QStringLiteral("none/x.mdb"))));
+        } else {
+            networkshare::setTypeSource([type](const QString&) -> std::optional<qint64> {
+                if (type == -1)
+                    return std::nullopt;
+                return type;
+            });
+        }
+        const auto restore = qScopeGuard([] { networkshare::setTypeSource({}); });
+        for (int start = 0; start < 2; ++start) {
+            Database db;
+            QVERIFY(db.OpenDatabase());
+            db.CloseDatabase();
+        }
+        QVERIFY(prompt.verifyAllShown());
+        const QString log = QString::fromUtf8(readAll(program.file(QStringLiteral("ErrLog.err"))));
+        if (share.isEmpty()) {
+            QVERIFY2(log.isEmpty(), qPrintable(log));
+            return;
+        }
+        QCOMPARE(log.count(QStringLiteral("\r\n")), 1);
+        QVERIFY2(log.contains(program.databasePath() + QStringLiteral(" is on a network share (") +
+                              share + u')') &&
+                     log.contains(QStringLiteral("a database server is recommended")),
+                 qPrintable(log));
     }
 
     // A start that cannot go on says why, with the path to look at, and no

@@ -288,6 +288,18 @@ QString createDatabase() {
     return name;
 }
 
+bool waitUntilNoCopies(const QString& database) {
+    return QTest::qWaitFor(
+        [&database] {
+            return scalarOnServer(qEnvironmentVariable("QUILLORY_TEST_SERVER"),
+                                  QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE "
+                                                 "datname=? AND application_name=?"),
+                                  {database, kServerApplicationName})
+                       .toInt() == 0;
+        },
+        30000);
+}
+
 void dropDatabase(const QString& database) {
     closeDirect(uriOf(database));
     administer(QStringLiteral("DROP DATABASE IF EXISTS ") + identifier(database) +

@@ -102,6 +102,10 @@ QString createDatabase();
 void dropDatabase(const QString& database);
 // Runs a statement on the server's administration database.
 bool administer(const QString& statement);
+// Waits until no connection under the program's application name is on
+// `database`: one just closed stays in the server's session list until its
+// server process has ended. False when one stays.
+bool waitUntilNoCopies(const QString& database);
 } // namespace testserver
 
 // Gives the tests of a class a global data table with the column "store" and

@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/database.h"
+#include "data/servermaintenance.h"
 #include "data/signature.h"
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
@@ -311,6 +312,10 @@ bool compactDatabaseInUse(Database& db, const std::function<void(std::optional<S
     if (showMessage(QStringLiteral("Compress and repair the database?"), Prompt::Buttons::YesNo,
                     Prompt::Icon::None, QStringLiteral("Confirmation Required")) != Prompt::Yes)
         return true;
+    if (db.isServer()) {
+        servermaintenance::compactInUse(db, progress);
+        return true;
+    }
     const QString path = db.databasePath();
     db.CloseDatabase();
     const Result result = CompactDatabase(path, true, [&progress](Step step) {

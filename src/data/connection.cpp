@@ -24,6 +24,11 @@ namespace {
 // The oldest server the program's SQL is written for.
 constexpr int kOldestServer = 120000;
 
+Connection::StatementObserver& statementObserver() {
+    static Connection::StatementObserver observer;
+    return observer;
+}
+
 } // namespace
 
 namespace dataerror {
@@ -378,10 +383,16 @@ bool Connection::ensureReady() {
     return true;
 }
 
+void Connection::setStatementObserver(StatementObserver observer) {
+    statementObserver() = std::move(observer);
+}
+
 bool Connection::run(QSqlQuery& query, const QString& sql, const QVariantList& params) {
     clearError();
     if (!ensureReady())
         return false;
+    if (statementObserver())
+        statementObserver()(sql, params);
     // Without values there is nothing to prepare; a server also refuses to
     // prepare a transaction's BEGIN and COMMIT.
     if (params.isEmpty()) {

@@ -106,6 +106,11 @@ public:
     // Whether the server connection has been lost and not made again yet.
     bool isConnectionLost() const { return m_lost; }
 
+    // For the benchmark: told of every statement any connection runs, with
+    // its values, before it runs. An empty function removes it.
+    using StatementObserver = std::function<void(const QString& sql, const QVariantList& params)>;
+    static void setStatementObserver(StatementObserver observer);
+
 private:
     friend class Transaction;
     bool openFile(const QString& path, bool readOnly = false);

@@ -1,6 +1,7 @@
 #include "data/database.h"
 
 #include "core/environment.h"
+#include "data/networkshare.h"
 #include "data/schema.h"
 #include "data/serveraddress.h"
 #include "errors/handleerror.h"
@@ -314,6 +315,7 @@ std::optional<Error> Database::openLocation(const QString& location, const QStri
         m_useLock.release();
         return error;
     }
+    networkshare::noteIfOnShare(m_path);
     // Damage met here has been reported; the program goes on, reading what it
     // can and writing nothing.
     if (!rsMain.open(QStringLiteral("Select * From tblcustomer WHERE id=000"), cnMain) &&

@@ -40,6 +40,15 @@ public:
 
     QString schemaResource() const override { return QStringLiteral(":/schema/records.sql"); }
 
+    // A deferred transaction reads from one snapshot of the file.
+    QString beginSnapshot() const override { return QStringLiteral("BEGIN"); }
+
+    QString truncatedInteger(const QString& expression) const override {
+        return QStringLiteral("CAST(") + expression + QStringLiteral(" AS INTEGER)");
+    }
+
+    QStringList holdWriters() const override { return {}; }
+
     Mapped map(const QSqlError& error, const QSqlDatabase&) const override {
         const int code = error.nativeErrorCode().toInt() & 0xff;
         Mapped mapped;

@@ -59,6 +59,20 @@ public:
     // The resource path of the schema the store is made from.
     virtual QString schemaResource() const = 0;
 
+    // The statement that begins a transaction that only reads, and sees the
+    // database as it was at its first statement until it ends.
+    virtual QString beginSnapshot() const = 0;
+
+    // The whole part of a real `expression`, cut toward zero, as an integer:
+    // the same figure on both stores for the same stored value.
+    virtual QString truncatedInteger(const QString& expression) const = 0;
+
+    // On a server, the statements that keep every copy of the program from
+    // writing (their write transactions wait) until the second is run on the
+    // same connection, outside any transaction; for maintenance that must
+    // see the rows stand still. Empty on a file, whose use lock does that.
+    virtual QStringList holdWriters() const = 0;
+
     // The error a failed statement on `db` stands for, as the program numbers
     // it.
     virtual Mapped map(const QSqlError& error, const QSqlDatabase& db) const = 0;

@@ -61,6 +61,22 @@ public:
         return QStringLiteral(":/schema/records-server.sql");
     }
 
+    QString beginSnapshot() const override {
+        return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY");
+    }
+
+    // A cast to an integer would round; trunc() cuts as SQLite's cast does.
+    QString truncatedInteger(const QString& expression) const override {
+        return QStringLiteral("trunc(") + expression + QStringLiteral(")::bigint");
+    }
+
+    // The session's hold on the writers' lock: every write transaction takes
+    // the same lock first (beginWrite), so it waits until the release.
+    QStringList holdWriters() const override {
+        return {QStringLiteral("SELECT pg_advisory_lock(") + kWriteLockKey + u')',
+                QStringLiteral("SELECT pg_advisory_unlock(") + kWriteLockKey + u')'};
+    }
+
     Mapped map(const QSqlError& error, const QSqlDatabase& db) const override {
         const QString state = error.nativeErrorCode();
         Mapped mapped;
