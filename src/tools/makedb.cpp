@@ -1,16 +1,14 @@
 // Build tool: provides an empty, marked database at the path given, unless a
 // file is there already.
+#include "core/toolline.h"
 #include "data/schema.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 
 #include <cstdio>
 
 namespace {
-
-constexpr int kExitUsage = 64; // EX_USAGE, as the program itself
 
 const char* const kUsage =
     "Usage: quillory-makedb [--] PATH\n"
@@ -30,23 +28,12 @@ const char* const kUsage =
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    parser.addOption(help);
-    const bool understood = parser.parse(QCoreApplication::arguments());
-    if (understood && parser.isSet(help)) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    const QStringList paths = parser.positionalArguments();
-    if (!understood || paths.size() != 1) {
-        const QString why = !understood       ? parser.errorText()
-                            : paths.isEmpty() ? QStringLiteral("No path given.")
-                                              : QStringLiteral("One path only.");
-        std::fprintf(stderr, "quillory-makedb: %s\n\n%s", qPrintable(why), kUsage);
-        return kExitUsage;
-    }
-    const QString path = paths.constFirst();
+    const quillory::ToolLine line =
+        quillory::readToolLine("quillory-makedb", kUsage, 1, QStringLiteral("No path given."),
+                               QStringLiteral("One path only."));
+    if (line.exitNow)
+        return *line.exitNow;
+    const QString path = line.arguments.constFirst();
     if (QFile::exists(path))
         return 0;
     quillory::Error error;

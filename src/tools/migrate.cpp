@@ -1,10 +1,10 @@
 // quillory-migrate: moves every row of one database into another, empty one:
 // an office's records.mdb to its database server, or a server's data back
 // into a file. The work is data/migration's; this is its command line.
+#include "core/toolline.h"
 #include "data/migration.h"
 #include "errors/prompt.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <termios.h>
@@ -14,8 +14,6 @@
 #include <string>
 
 namespace {
-
-constexpr int kExitUsage = 64; // EX_USAGE, as the program itself
 
 const char* const kUsage =
     "Usage: quillory-migrate [--] FROM TO\n"
@@ -110,28 +108,17 @@ private:
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    parser.addOption(help);
-    const bool understood = parser.parse(QCoreApplication::arguments());
-    if (understood && parser.isSet(help)) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    const QStringList places = parser.positionalArguments();
-    if (!understood || places.size() != 2) {
-        const QString why = !understood         ? parser.errorText()
-                            : places.size() < 2 ? QStringLiteral("FROM and TO are both needed.")
-                                                : QStringLiteral("Only FROM and TO are taken.");
-        std::fprintf(stderr, "quillory-migrate: %s\n\n%s", qPrintable(why), kUsage);
-        return kExitUsage;
-    }
+    const quillory::ToolLine line = quillory::readToolLine(
+        "quillory-migrate", kUsage, 2, QStringLiteral("FROM and TO are both needed."),
+        QStringLiteral("Only FROM and TO are taken."));
+    if (line.exitNow)
+        return *line.exitNow;
 
     TerminalPrompt prompt;
     quillory::Prompt::install(&prompt);
     ProgressLines progress;
     const quillory::migration::Result result = quillory::migration::migrate(
-        places.at(0), places.at(1),
+        line.arguments.at(0), line.arguments.at(1),
         [&progress](const quillory::migration::Progress& p) { progress(p); });
     quillory::Prompt::install(nullptr);
     if (!result.ok) {
