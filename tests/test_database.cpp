@@ -17,6 +17,7 @@
 
 using namespace quillory;
 using test::header;
+using test::kInitFailed;
 using test::readAll;
 using test::useLocksOn;
 using test::writeAll;
@@ -26,8 +27,6 @@ namespace {
 using Buttons = Prompt::Buttons;
 using Icon = Prompt::Icon;
 
-const QString kInitFailed =
-    QStringLiteral("An error was encountered while initializing the database.");
 const QString kRefreshFailed = QStringLiteral(
     "Error refreshing data.  \r\nA problem was encountered while accessing the database.");
 const QString kMaintenanceText = QStringLiteral(

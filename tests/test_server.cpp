@@ -17,8 +17,6 @@ namespace {
 
 using Buttons = Prompt::Buttons;
 
-const QString kInitFailed =
-    QStringLiteral("An error was encountered while initializing the database.");
 const QString kPasswordRole = QStringLiteral("quillory_pw");
 const QString kPassword = QStringLiteral("secret-pw");
 const QString kLostTitle = QStringLiteral("Database Server");

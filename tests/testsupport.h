@@ -227,4 +227,11 @@ QStringList pdfFonts(const QString& path);
 // Pins the formats to US English.
 void pinEnglishUs();
 
+// The box a start ends with when it cannot open its database, and the first
+// lines of the one saying the database file is not where it is named.
+inline const QString kInitFailed =
+    QStringLiteral("An error was encountered while initializing the database.");
+inline const QString kFileNotFoundText = QStringLiteral(
+    "File does not exist in the correct directory!\r\nPlease verify that the file exists.\r\n");
+
 } // namespace quillory::test
