@@ -26,7 +26,7 @@ void usage() {
                  "  --views V         customers to view one after the other (default 20)\n"
                  "  --keep            keep the temporary program directory\n"
                  "  --only SUBJECT    time one subject alone: customers, projects, invoices,\n"
-                 "                    reports or compaction\n"
+                 "                    reports, exports or compaction\n"
                  "  --server URI      time the program on this server database too (filled\n"
                  "                    from the file when it holds no rows); see\n"
                  "                    scripts/bench-server.sh\n");
@@ -81,9 +81,9 @@ std::optional<Options> parseOptions(const QStringList& args) {
             options.keep = true;
         } else if (arg == QLatin1String("--only")) {
             const std::optional<QString> subject = value();
-            if (!subject ||
-                !QStringList{"customers", "projects", "invoices", "reports", "compaction"}.contains(
-                    *subject))
+            if (!subject || !QStringList{"customers", "projects", "invoices", "reports", "exports",
+                                         "compaction"}
+                                 .contains(*subject))
                 return std::nullopt;
             options.only = *subject;
         } else {
@@ -250,6 +250,20 @@ void CountingPrompt::note(const QString& title, const QString& text) {
 }
 
 // --- Driving the window ---------------------------------------------------------
+
+void CompactionSteps::operator()(quillory::compaction::Step next) {
+    static const char* const names[quillory::compaction::kStepCount] = {"lock", "backup", "compact",
+                                                                        "check"};
+    finish();
+    m_current = names[static_cast<int>(next)];
+    m_timer.restart();
+}
+
+void CompactionSteps::finish() {
+    if (m_current)
+        figure((std::string("compaction_step_") + m_current).c_str(), msSince(m_timer), "ms");
+    m_current = nullptr;
+}
 
 void settle() {
     for (int i = 0; i < 4; ++i)

@@ -3,6 +3,7 @@
 // What every benchmark subject shares: the options, the printed figures, the
 // prompt that answers boxes nobody should see, and the window under test.
 
+#include "data/compact.h"
 #include "errors/prompt.h"
 
 #include <QElapsedTimer>
@@ -67,6 +68,18 @@ public:
 private:
     void note(const QString& title, const QString& text);
     int m_boxes = 0;
+};
+
+// Times a compaction's steps one after the other: each is printed as
+// compaction_step_<name> when the next begins, the last one by finish().
+class CompactionSteps {
+public:
+    void operator()(quillory::compaction::Step next);
+    void finish();
+
+private:
+    QElapsedTimer m_timer;
+    const char* m_current = nullptr;
 };
 
 // Lets the window handle what it left for the event loop (layout, painting).

@@ -20,19 +20,11 @@ void benchCompaction(Context& context) {
     namespace compaction = quillory::compaction;
 
     QElapsedTimer total;
-    QElapsedTimer step;
-    std::string current;
-    const auto onStep = [&](compaction::Step next) {
-        if (!current.empty())
-            figure(("compaction_step_" + current).c_str(), msSince(step), "ms");
-        static const char* names[] = {"lock", "backup", "compact", "check"};
-        current = names[static_cast<int>(next)];
-        step.restart();
-    };
+    CompactionSteps onStep;
     total.start();
     db.CloseDatabase();
-    const compaction::Result result = compaction::CompactDatabase(path, true, onStep);
-    figure(("compaction_step_" + current).c_str(), msSince(step), "ms");
+    const compaction::Result result = compaction::CompactDatabase(path, true, std::ref(onStep));
+    onStep.finish();
     const bool reopened = db.OpenDatabase();
     figure("compaction", msSince(total), "ms");
     figure("compaction_size_before", mib(before), "MiB");

@@ -2,7 +2,7 @@
 // the main window's start-up and each subject in turn (one file per subject).
 //
 // Usage: quillory-bench [--db DIR] [--customers N] [--per-customer K]
-//                       [--views V] [--keep] [--server URI]
+//                       [--views V] [--keep] [--only SUBJECT] [--server URI]
 //
 // Every figure is printed on a line of its own as "name: value unit".
 

@@ -241,18 +241,11 @@ void timeMaintenance(const QString& uri, int& failures) {
         return;
     }
     QElapsedTimer total;
-    QElapsedTimer step;
-    std::string current;
-    const auto onStep = [&](compaction::Step next) {
-        if (!current.empty())
-            figure(("compaction_step_" + current).c_str(), msSince(step), "ms");
-        static const char* names[] = {"lock", "backup", "compact", "check", "replace"};
-        current = names[static_cast<int>(next)];
-        step.restart();
-    };
+    CompactionSteps onStep;
     total.start();
-    const compaction::Result result = quillory::servermaintenance::compactServer(db, onStep);
-    figure(("compaction_step_" + current).c_str(), msSince(step), "ms");
+    const compaction::Result result =
+        quillory::servermaintenance::compactServer(db, std::ref(onStep));
+    onStep.finish();
     figure("compaction", msSince(total), "ms");
     const QString backup = quillory::servermaintenance::backupPathFor(uri);
     figure("compaction_backup_size", mib(QFileInfo(backup).size()), "MiB");

@@ -24,4 +24,6 @@ QUILLORY_PG_OPTIONS="-c fsync=on -c synchronous_commit=on -c full_page_writes=on
 bindir=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
 "$bindir/psql" -X -q "$QUILLORY_TEST_SERVER" -c "CREATE DATABASE quillory_bench"
 uri=${QUILLORY_TEST_SERVER/\/postgres\?//quillory_bench?}
-QT_QPA_PLATFORM=offscreen build/bin/quillory-bench --server "$uri" "$@"
+# The reports go to a private CUPS scheduler, never to this machine's printer.
+QT_QPA_PLATFORM=offscreen scripts/cups-test-server.sh run "$dir/cups" \
+    build/bin/quillory-bench --server "$uri" "$@"

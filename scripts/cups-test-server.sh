@@ -159,11 +159,10 @@ start) start ;;
 stop) stop ;;
 run)
     [ $# -ge 1 ] || usage
+    # The scheduler is stopped however the command or the start ends.
+    trap stop EXIT
     start
-    status=0
-    CUPS_SERVER="$dir/cups.sock" QUILLORY_TEST_CUPS="$dir" "$@" || status=$?
-    stop
-    exit $status
+    CUPS_SERVER="$dir/cups.sock" QUILLORY_TEST_CUPS="$dir" "$@"
     ;;
 *) usage ;;
 esac

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "core/toolline.h" // kExitUsage: the command line was not understood
+
 namespace quillory {
 
 // The exit statuses of the program besides 0.
 inline constexpr int kExitNoDatabase = 1; // the database could not be opened
 inline constexpr int kExitNoDisplay = 2;  // there is no display to show the window on
-inline constexpr int kExitUsage = 64;     // the command line was not understood (EX_USAGE)
 
 // Sets up the running application as the program wants it (its name, and no
 // display name, which window managers would append to every box's title).

@@ -7,10 +7,6 @@
 
 namespace quillory {
 
-namespace {
-constexpr int kExitUsage = 64; // EX_USAGE, as the program itself
-} // namespace
-
 ToolLine readToolLine(const char* tool, const char* usage, qsizetype count, const QString& tooFew,
                       const QString& tooMany) {
     QCommandLineParser parser;

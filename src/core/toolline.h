@@ -7,6 +7,10 @@
 
 namespace quillory {
 
+// The exit status of a command line that was not understood (EX_USAGE), the
+// program's and its tools'.
+inline constexpr int kExitUsage = 64;
+
 // What a helper tool's command line asks for: the positional arguments, or an
 // exit status when the tool ends at once (0 after --help, 64 when the line was
 // not understood).
