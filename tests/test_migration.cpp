@@ -213,11 +213,24 @@ private slots:
         } else {
             middle = newFile(QStringLiteral("middle.mdb"));
         }
+        // While the rows are copied, a server source holds every copy's
+        // writes: the move has the writers' lock there.
+        int sourceHeld = -1;
         QList<migration::Progress> reports;
         const migration::Result there =
-            migration::migrate(source.location(), middle,
-                               [&reports](const migration::Progress& p) { reports.append(p); });
+            migration::migrate(source.location(), middle, [&](const migration::Progress& p) {
+                if (reports.isEmpty() && from == Store::Server)
+                    sourceHeld =
+                        scalarOnServer(source.location(),
+                                       QStringLiteral("SELECT count(*) FROM pg_locks l JOIN "
+                                                      "pg_database d ON d.oid = l.database WHERE "
+                                                      "l.locktype = 'advisory' AND l.granted AND "
+                                                      "d.datname = current_database()"))
+                            .toInt();
+                reports.append(p);
+            });
         QVERIFY2(there.ok, qPrintable(there.error.description));
+        QCOMPARE(sourceHeld, from == Store::Server ? 1 : -1);
         QVERIFY(settled(source.location()) && settled(middle));
         QCOMPARE(there.rows, kBookRows);
         QCOMPARE(figure(there, "tblinvoice", "amountdue"), QStringLiteral("3999.6000"));
@@ -299,6 +312,9 @@ private slots:
                                                << "File not found";
         QTest::newRow("the source as its own target") << F << F << "same"
                                                       << "same database";
+        QTest::newRow("a server source without the program's tables")
+            << S << F << "bare source"
+            << "holds none of the program's tables";
     }
     void aRefusedOrFailedMoveLeavesNothingOnTheTarget() {
         QFETCH(Store, from);
@@ -335,6 +351,8 @@ private slots:
             to_ = newFile(QStringLiteral("made.mdb"));
         } else if (setUp == u"same") {
             to_ = from_;
+        } else if (setUp == u"bare source") {
+            from_ = testserver::uriOf(testserver::createDatabase());
         }
 
         const migration::Result result = migration::migrate(from_, to_);
@@ -349,6 +367,12 @@ private slots:
         }
         if (from == Store::File && setUp != u"missing")
             QCOMPARE(header(source.databasePath()), signature::kMarker);
+        // A source is only read: one without the tables is left without them.
+        if (setUp == u"bare source")
+            QCOMPARE(scalarOnServer(from_, QStringLiteral("SELECT count(*) FROM pg_tables WHERE "
+                                                          "schemaname = current_schema()"))
+                         .toInt(),
+                     0);
         if (to == Store::File)
             QCOMPARE(header(target.databasePath()), signature::kMarker);
     }

@@ -187,7 +187,7 @@ bool Connection::openServer(const QString& uri) {
     m_passwordLocation = uri;
     m_password = password;
     m_opening = true;
-    const bool prepared = serverschema::prepare(*this);
+    const bool prepared = serverschema::prepare(*this, m_makesServerTables);
     m_opening = false;
     if (!prepared) {
         const Error failure = m_error;

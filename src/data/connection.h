@@ -53,6 +53,10 @@ public:
     // not give has it asked for in a masked box, tried once per answer; the
     // answer is kept in memory only, to connect to that server again.
     bool open(const QString& location);
+    // Whether open() makes the program's tables in a server database that
+    // has none (as it does unless told otherwise) or refuses that database:
+    // one that is only read from must not be changed.
+    void setMakesServerTables(bool make) { m_makesServerTables = make; }
     // Opens a second, read-only connection on the database `main` is open
     // on, for reading on another thread: call it, use the connection and let
     // it go on that thread. Damage and a lost server met here are left for
@@ -148,6 +152,7 @@ private:
     bool m_lostPending = false; // found inside a write transaction, not reported yet
     QString m_lostDescription;
     bool m_mayReconnect = false;
+    bool m_makesServerTables = true;
     std::unique_ptr<QObject> m_turns; // receives the next turn of the event loop
 };
 

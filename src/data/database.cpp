@@ -137,8 +137,12 @@ std::optional<Error> provideEmptyDatabase(const QString& path) {
     }
     const QByteArray from = QFile::encodeName(making);
     const QByteArray to = QFile::encodeName(path);
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0 &&
-        errno != EEXIST) {
+    int moved = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
+    // File systems without that kind of rename (NFS among them) do the same
+    // with a second name, which is never put over an existing file either.
+    if (moved != 0 && (errno == EINVAL || errno == ENOSYS))
+        moved = ::link(from.constData(), to.constData());
+    if (moved != 0 && errno != EEXIST) {
         const int reason = errno;
         QFile::remove(making);
         return Error{writeErrorNumber(reason), QStringLiteral("Cannot write ") + path +

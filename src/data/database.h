@@ -40,7 +40,8 @@ public:
     bool OpenDatabase();
 
     // Opens a location: a database file's path (a relative one is taken from
-    // the program directory), whose header is restored and whose use lock is
+    // the default database's folder: the program directory, or the user's
+    // data folder for an installed copy), whose header is restored and whose use lock is
     // taken, or a database server's URI (see isServerLocation), where the
     // file's header and lock have no part. `named` tells in messages where
     // the location came from. The failure, when there is one, is not reported

@@ -397,7 +397,9 @@ private:
     }
 
     std::optional<Error> openServer() {
-        // The program's tables are made in a database that has none yet.
+        // The program's tables are made in a target database that has none
+        // yet; a source without them is refused, and left as it was.
+        cn.setMakesServerTables(m_target);
         if (!cn.open(m_location))
             return cn.lastError();
         const std::optional<int> others = servermaintenance::otherCopies(cn);
@@ -408,6 +410,15 @@ private:
                          cn.serverName() + QStringLiteral(" is in use by ") +
                              QString::number(*others) +
                              QStringLiteral(" copy(ies) of the program; close every copy first.")};
+        // A copy that connects from now on writes nothing until the move is
+        // over (its writes wait, then fail as for a database in use): what
+        // it wrote to the source after the copy was taken would be lost, and
+        // rows of its own in the target would stand beside the copied ones.
+        // The move's own writes pass (the hold is this session's), and the
+        // hold ends with the session.
+        const QStringList hold = cn.dialect().holdWriters();
+        if (!hold.isEmpty() && !cn.execute(hold.constFirst()))
+            return cn.lastError();
         return std::nullopt;
     }
 

@@ -52,12 +52,18 @@ std::optional<ServerAddress> ServerAddress::parse(const QString& uri, Error* err
     char* message = nullptr;
     PQconninfoOption* options = PQconninfoParse(uri.toUtf8().constData(), &message);
     if (!options) {
+        // libpq quotes the part it could not read, which may be the password
+        // or the whole URI: only its words before the quote are passed on.
+        QString why = message ? QString::fromUtf8(message) : QStringLiteral("out of memory");
+        why.truncate(why.indexOf(u'"'));
+        why = why.trimmed();
+        while (why.endsWith(u':'))
+            why.chop(1);
+        PQfreemem(message);
         if (error)
             *error = {errnum::Unspecified,
-                      QStringLiteral("The database server's address cannot be read: ") +
-                          (message ? QString::fromUtf8(message).trimmed()
-                                   : QStringLiteral("out of memory"))};
-        PQfreemem(message);
+                      QStringLiteral("The database server's address cannot be read") +
+                          (why.isEmpty() ? QString() : QStringLiteral(": ") + why) + u'.'};
         return std::nullopt;
     }
     ServerAddress address;
@@ -81,12 +87,29 @@ std::optional<ServerAddress> ServerAddress::parse(const QString& uri, Error* err
     return address;
 }
 
-void ServerAddress::configure(QSqlDatabase& db, const std::optional<QString>& password,
-                              const QString& applicationName) const {
-    QStringList options;
+ServerAddress::Options ServerAddress::connectionOptions(const std::optional<QString>& password,
+                                                        const QString& applicationName) const {
+    Options options;
     QList<QByteArray> given;
     for (const auto& [keyword, value] : m_options) {
         given.append(keyword);
+        if (keyword == "application_name" || (keyword == kPassword && password))
+            continue;
+        options.append({keyword, value});
+    }
+    if (password)
+        options.append({kPassword, password->toUtf8()});
+    for (const auto& [keyword, value] : kDefaults)
+        if (!given.contains(keyword))
+            options.append({keyword, value});
+    options.append({"application_name", applicationName.toUtf8()});
+    return options;
+}
+
+void ServerAddress::configure(QSqlDatabase& db, const std::optional<QString>& password,
+                              const QString& applicationName) const {
+    QStringList options;
+    for (const auto& [keyword, value] : connectionOptions(password, applicationName)) {
         if (keyword == kHost)
             db.setHostName(QString::fromUtf8(value));
         else if (keyword == kDatabase)
@@ -95,15 +118,9 @@ void ServerAddress::configure(QSqlDatabase& db, const std::optional<QString>& pa
             db.setUserName(QString::fromUtf8(value));
         else if (keyword == kPassword)
             db.setPassword(QString::fromUtf8(value));
-        else if (keyword != "application_name")
+        else
             options.append(QString::fromUtf8(keyword) + u'=' + quoted(value));
     }
-    for (const auto& [keyword, value] : kDefaults)
-        if (!given.contains(keyword))
-            options.append(QString::fromUtf8(keyword) + u'=' + quoted(value));
-    options.append(QStringLiteral("application_name=") + quoted(applicationName.toUtf8()));
-    if (password)
-        db.setPassword(*password);
     db.setConnectOptions(options.join(u';'));
     // Sums of money come back exact, as digits, never as a double.
     db.setNumericalPrecisionPolicy(QSql::HighPrecision);
@@ -111,30 +128,19 @@ void ServerAddress::configure(QSqlDatabase& db, const std::optional<QString>& pa
 
 ServerAddress::PasswordNeed
 ServerAddress::passwordNeed(const std::optional<QString>& password) const {
-    std::vector<QByteArray> keywords;
-    std::vector<QByteArray> values;
-    for (const auto& [keyword, value] : m_options) {
-        if (keyword == kPassword && password)
-            continue;
-        keywords.push_back(keyword);
-        values.push_back(value);
+    // The same keywords as the program's connections, its time limits among
+    // them: a server that does not answer is given up as soon.
+    const Options options = connectionOptions(password, kServerApplicationName);
+    std::vector<const char*> keywords;
+    std::vector<const char*> values;
+    for (const auto& [keyword, value] : options) {
+        keywords.push_back(keyword.constData());
+        values.push_back(value.constData());
     }
-    if (password) {
-        keywords.push_back(kPassword);
-        values.push_back(password->toUtf8());
-    }
-    keywords.push_back("application_name");
-    values.push_back(kServerApplicationName.toUtf8());
-    std::vector<const char*> k;
-    std::vector<const char*> v;
-    for (size_t i = 0; i < keywords.size(); ++i) {
-        k.push_back(keywords[i].constData());
-        v.push_back(values[i].constData());
-    }
-    k.push_back(nullptr);
-    v.push_back(nullptr);
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
     const std::unique_ptr<PGconn, decltype(&PQfinish)> connection(
-        PQconnectdbParams(k.data(), v.data(), 0), &PQfinish);
+        PQconnectdbParams(keywords.data(), values.data(), 0), &PQfinish);
     PasswordNeed need;
     if (!connection)
         return need;

@@ -46,8 +46,15 @@ public:
     PasswordNeed passwordNeed(const std::optional<QString>& password) const;
 
 private:
+    using Options = QList<QPair<QByteArray, QByteArray>>;
+    // Every keyword of a connection and its value: the URI's, the password
+    // given over the URI's, the program's defaults where the URI sets none,
+    // and the application name.
+    Options connectionOptions(const std::optional<QString>& password,
+                              const QString& applicationName) const;
+
     // The keywords the URI sets and their values, as libpq read them.
-    QList<QPair<QByteArray, QByteArray>> m_options;
+    Options m_options;
 };
 
 // How messages name the server `db` is connected to: its database, host and

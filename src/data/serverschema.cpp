@@ -116,17 +116,13 @@ bool create(Connection& cn) {
 
 } // namespace
 
-std::optional<QStringList> differences(Connection& cn) {
-    const std::optional<QMap<QString, Columns>> present = presentTables(cn);
-    if (!present)
-        return std::nullopt;
-    return compare(*present);
-}
-
-bool prepare(Connection& cn) {
+bool prepare(Connection& cn, bool make) {
     std::optional<QMap<QString, Columns>> present = presentTables(cn);
     if (!present)
         return false;
+    if (present->isEmpty() && !make)
+        return cn.fail({errnum::Unspecified,
+                        cn.serverName() + QStringLiteral(" holds none of the program's tables.")});
     if (present->isEmpty()) {
         if (!create(cn))
             return false;

@@ -1,9 +1,5 @@
 #pragma once
 
-#include <QStringList>
-
-#include <optional>
-
 namespace quillory {
 
 class Connection;
@@ -14,13 +10,10 @@ class Connection;
 namespace serverschema {
 
 // Makes the tables (and their indexes) where none of the four exists yet, in
-// one write transaction, and checks them otherwise. False, with the
-// connection's last error saying why, when they could not be made or differ.
-bool prepare(Connection& cn);
-
-// How the database's tables differ from the program's, one text each; empty
-// when they agree. Nothing when the catalogue could not be read.
-std::optional<QStringList> differences(Connection& cn);
+// one write transaction, unless `make` is false, and checks them otherwise.
+// False, with the connection's last error saying why, when they could not be
+// made, are missing and not to be made, or differ.
+bool prepare(Connection& cn, bool make = true);
 
 } // namespace serverschema
 } // namespace quillory
