@@ -2,11 +2,16 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QPromise>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
+#include <future>
+#include <memory>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quillory::logo {
@@ -66,6 +71,33 @@ std::optional<QImage> readLogo(const QString& path) {
     if (picture.isNull())
         return std::nullopt;
     return picture;
+}
+
+bool named(const QString& path) {
+    return !path.isEmpty() && path != u"NONE";
+}
+
+QFuture<QImage> readLogoLater(const QString& path) {
+    QPromise<QImage> promise;
+    QFuture<QImage> future = promise.future();
+    // Detached: a read hung on a share ends with the program, not before.
+    std::thread([promise = std::move(promise), path]() mutable {
+        promise.start();
+        promise.addResult(readLogo(path).value_or(QImage()));
+        promise.finish();
+    }).detach();
+    return future;
+}
+
+QImage readLogoWithin(const QString& path, int ms) {
+    if (!named(path))
+        return {};
+    auto read = std::make_shared<std::promise<QImage>>();
+    std::future<QImage> picture = read->get_future();
+    std::thread([read, path] { read->set_value(readLogo(path).value_or(QImage())); }).detach();
+    if (picture.wait_for(std::chrono::milliseconds(ms)) != std::future_status::ready)
+        return {};
+    return picture.get();
 }
 
 } // namespace quillory::logo
