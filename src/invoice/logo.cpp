@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -59,9 +61,24 @@ std::optional<QByteArray> readRegularFile(const QString& path) {
     return bytes;
 }
 
+std::mutex hookMutex;
+std::function<void()> beforeReadHook;
+
+std::function<void()> beforeRead() {
+    const std::lock_guard lock(hookMutex);
+    return beforeReadHook;
+}
+
 } // namespace
 
+void setBeforeRead(std::function<void()> hook) {
+    const std::lock_guard lock(hookMutex);
+    beforeReadHook = std::move(hook);
+}
+
 std::optional<QImage> readLogo(const QString& path) {
+    if (const std::function<void()> hook = beforeRead())
+        hook();
     if (path.isEmpty())
         return std::nullopt;
     const std::optional<QByteArray> bytes = readRegularFile(path);

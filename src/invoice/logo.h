@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The business logo that heads the invoice document.
@@ -34,5 +35,9 @@ QFuture<QImage> readLogoLater(const QString& path);
 // `ms` milliseconds: a null image when `path` names none, holds no picture or
 // could not be read in time.
 QImage readLogoWithin(const QString& path, int ms);
+
+// For tests: runs on the reading thread before each read, so that a test
+// can hold a read as a hung network share would.
+void setBeforeRead(std::function<void()> hook);
 
 } // namespace quillory::logo
