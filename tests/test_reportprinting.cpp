@@ -2,15 +2,18 @@
 // scheduler: each job in the queue under its title, its PDF read back, on
 // several pages; what a queue that refuses jobs, a missing queue, an absent
 // print service, a failed read, an empty table or no selected customer do;
-// and Cancel on the progress of a long job.
+// and Cancel on the progress of a long job, an export's too.
 #include "invoiceharness.h"
 #include "printqueue.h"
 #include "widgets/printing.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
-#include <QProgressDialog>
+#include <QLabel>
 #include <QSemaphore>
+#include <QTabBar>
+#include <QTabWidget>
 
 using namespace quillory;
 using test::MainWindowHarness;
@@ -47,7 +50,10 @@ class ReportPrintingTest : public QObject {
 
 private slots:
     void init() { test::pinEnglishUs(); }
-    void cleanup() { printing::setBeforeSubmit({}); }
+    void cleanup() {
+        printing::setBeforeSubmit({});
+        printing::setAtJobStart({});
+    }
 
     void eachReportPrintsFromItsMenu_data() {
         QTest::addColumn<QString>("action");
@@ -222,41 +228,95 @@ private slots:
         QVERIFY(pages.at(2).contains(kPrintedOn));
     }
 
-    // A job held before it reaches the spooler shows its progress; Cancel
-    // there sends nothing, and says nothing.
+    // A job held before it reaches the spooler (an export: before it begins)
+    // shows its progress, worded for what it does. Cancel there, by its
+    // button, Escape or the window's close button, leaves the dialog up and
+    // modal, saying so, until the job has really ended; then nothing is sent
+    // or written, and nothing said.
     void cancelOnTheProgressLeavesNothingInTheQueue_data() {
         QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("file"); // the file an export offers
+        QTest::addColumn<QString>("how");
         QTest::newRow("invoice totals") << "mnuRepAnnualRep"
-                                        << "Invoice Totals";
+                                        << "Print"
+                                        << "Printing Invoice Totals..."
+                                        << ""
+                                        << "button";
         QTest::newRow("customer summary") << "mnuRepCustSum"
-                                          << "Customer Summary List";
+                                          << "Print"
+                                          << "Printing Customer Summary List..."
+                                          << ""
+                                          << "escape";
         QTest::newRow("selected customer") << "mnuRepSelCustOpenInv"
-                                           << "Open Invoices for Customer 1";
+                                           << "Print"
+                                           << "Printing Open Invoices for Customer 1..."
+                                           << ""
+                                           << "close";
+        QTest::newRow("invoice totals as PDF") << "mnuExpTotalsPdf"
+                                               << "Export"
+                                               << "Exporting Invoice Totals as PDF..."
+                                               << "Invoice Totals.pdf"
+                                               << "button";
+        QTest::newRow("customers as CSV") << "mnuExpCustomersCsv"
+                                          << "Export"
+                                          << "Exporting Customers as CSV..."
+                                          << "Customers.csv"
+                                          << "escape";
     }
     void cancelOnTheProgressLeavesNothingInTheQueue() {
         QFETCH(QString, action);
-        QFETCH(QString, title);
+        QFETCH(QString, caption);
+        QFETCH(QString, label);
+        QFETCH(QString, file);
+        QFETCH(QString, how);
         MainWindowHarness h;
         h.addCustomer(1, "Smith");
         QVERIFY(h.start());
         QVERIFY(h.selectCustomer("Smith-1"));
+        auto* tabs = h.get<QTabWidget>("tabMain");
+        const int tab = tabs->currentIndex();
         const PrintQueues queues;
-        QSemaphore cancelled;
-        printing::setBeforeSubmit([&cancelled] { cancelled.acquire(); });
-        QString label;
-        const test::WhenShown progress(
-            QStringLiteral("dlgPrintProgress"), [&cancelled, &label](QWidget* dialog) {
-                label = static_cast<QProgressDialog*>(dialog)->labelText();
-                test::click(test::child<QPushButton>(dialog, "cmdCancelPrint"));
-                cancelled.release();
-            });
+        const QString path = h.program.file(file);
+        if (!file.isEmpty())
+            h.prompt.expectSaveFile(
+                QString(label).remove("Exporting ").remove("..."),
+                file.endsWith(".pdf") ? "PDF files (*.pdf)" : "CSV files (*.csv)", file, path);
+        QSemaphore held;
+        const auto hold = [&held] { held.acquire(); };
+        if (file.isEmpty())
+            printing::setBeforeSubmit(hold);
+        else
+            printing::setAtJobStart(hold);
+        QStringList seen;
+        const test::WhenShown progress(QStringLiteral("dlgPrintProgress"), [&](QWidget* dialog) {
+            auto* text = test::child<QLabel>(dialog, "lblPrintProgress");
+            auto* cancel = test::child<QPushButton>(dialog, "cmdCancelPrint");
+            seen << dialog->windowTitle() << text->text();
+            if (how == u"button")
+                test::click(cancel);
+            else if (how == u"escape")
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            else
+                dialog->close();
+            // The job is still held: the dialog stays and the window takes
+            // no click, sent as the desktop sends it, to the window.
+            QTabBar* bar = tabs->tabBar();
+            QTest::mouseClick(h.window->windowHandle(), Qt::LeftButton, {},
+                              bar->mapTo(h.window.get(), bar->tabRect(tab + 1).center()));
+            seen << QString::number(dialog->isVisible()) << text->text()
+                 << QString::number(cancel->isEnabled()) << QString::number(tabs->currentIndex());
+            held.release();
+        });
         h.get<QAction>(qPrintable(action))->trigger();
         QCOMPARE(progress.times(), 1);
-        QCOMPARE(label, "Printing " + title + "...");
+        QCOMPARE(seen,
+                 (QStringList{caption, label, "1", "Cancelling...", "0", QString::number(tab)}));
         QVERIFY(h.prompt.verifyAllShown());
-        QVERIFY(h.prompt.shown().isEmpty());
+        QCOMPARE(h.prompt.shown().size(), file.isEmpty() ? 0 : 1);
         QCOMPARE(queues.newJobs().size(), 0);
+        QCOMPARE(QDir(h.program.dir()).entryList({"Customers*", "Invoice*"}), QStringList());
     }
 };
 

@@ -218,14 +218,11 @@ private slots:
         Books b;
         b.customer(1, "Ann", name, "ann@example.com");
         b.invoice(1, 1, 1000000, 400000, 0);
-        LayoutResult result;
-        Error error;
-        const QByteArray bytes = composeReportPdf(
-            b.cn, layOutCustomerSummary, QStringLiteral("Customer Summary List"), &result, &error);
-        QCOMPARE(result.outcome, LayoutResult::Ready);
-        QVERIFY(!error.isError());
+        const ReportPdf made =
+            composeReportPdf(b.cn, layOutCustomerSummary, QStringLiteral("Customer Summary List"));
+        QVERIFY(made.ready());
         const QString pdf = b.program.file("names.pdf");
-        QVERIFY(test::writeAll(pdf, bytes));
+        QVERIFY(test::writeAll(pdf, made.pdf));
         // pdftotext marks right-to-left text with embedding controls.
         const QString text =
             test::pdfText(pdf).remove(QRegularExpression(QStringLiteral("[\\x{202a}-\\x{202e}]")));

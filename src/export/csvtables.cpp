@@ -111,15 +111,22 @@ TableKind kindOf(Table table) {
 
 } // namespace
 
-Outcome writeTable(Table table, Connection& cn, QIODevice& device) {
+Outcome writeTable(Table table, Connection& cn, QIODevice& device,
+                   const std::atomic_bool* cancelled) {
+    const auto stopped = [cancelled] { return cancelled && cancelled->load(); };
     const TableKind kind = kindOf(table);
     csv::Writer writer(device);
     writer.write(kind.header);
-    // After a failed write the rest is still read, but nothing more written.
+    // After a failed write or a cancel the rest is still read, but nothing
+    // more written.
+    bool stop = false;
     const bool read = kind.read(cn, [&](const QSqlQuery& row) {
-        if (writer.ok())
+        stop = stop || stopped();
+        if (writer.ok() && !stop)
             writer.write(kind.fields(row));
     });
+    if (stop || stopped())
+        return Outcome::Cancelled;
     if (!read)
         return Outcome::ReadFailed;
     return writer.ok() ? Outcome::Written : Outcome::WriteFailed;

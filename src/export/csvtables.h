@@ -2,6 +2,8 @@
 
 #include "data/connection.h"
 
+#include <atomic>
+
 class QIODevice;
 
 // The three tables of the Export menu as CSV files: a header row, then one
@@ -18,8 +20,11 @@ enum class Outcome {
     Written,
     ReadFailed,  // the query failed; the connection's lastError() says why
     WriteFailed, // the device refused a write; its errorString() says why
+    Cancelled,   // `cancelled` turned true: what the device holds is not the table
 };
 
-Outcome writeTable(Table table, Connection& cn, QIODevice& device);
+// Writes `table` to `device`, a row at a time, until `cancelled` turns true.
+Outcome writeTable(Table table, Connection& cn, QIODevice& device,
+                   const std::atomic_bool* cancelled = nullptr);
 
 } // namespace quillory::csvtables

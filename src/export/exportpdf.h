@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
 // The PDF documents of the Export menu, one function per document. Each is
 // made whole in memory before anything is written anywhere, by the composer
 // that printing uses, on the locale's paper: the invoice as the preview prints
@@ -16,23 +18,22 @@ struct Result {
     enum Outcome {
         Ready,       // `pdf` holds the document
         NoCustomers, // a customer list without customers: nothing to make
-        Failed,      // `error` says why
+        Failed,      // `error` says why (printing::kPrinterError when nothing else does)
+        Cancelled,   // the user cancelled: nothing made
     } outcome = Failed;
     QByteArray pdf;
     Error error;
 };
 
-// The error number of a PDF that could not be made.
-inline constexpr std::int64_t kPdfError = 482;
-
 // The invoice document, titled `title`: the logo named by `logoPath` above
 // the text. An empty path or "NONE" has no logo, and so prints a file that
-// cannot be read as a picture.
+// cannot be read as a picture, or read within logo::kWaitMs.
 Result invoicePdf(const QString& title, const QString& logoPath, const QString& text);
 
 // "Invoice Totals" and "Customer Summary List", read through a read-only
-// connection of the calling thread's own on the database of `cn`.
-Result invoiceTotalsPdf(Connection& cn);
-Result customerSummaryPdf(Connection& cn);
+// connection of the calling thread's own on the database of `cn`. When
+// `cancelled` turns true they stop and give Cancelled.
+Result invoiceTotalsPdf(Connection& cn, const std::atomic_bool* cancelled = nullptr);
+Result customerSummaryPdf(Connection& cn, const std::atomic_bool* cancelled = nullptr);
 
 } // namespace quillory::exportpdf

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -21,16 +22,21 @@ namespace {
 const QString kInvoicePdf = QStringLiteral("Invoice as PDF");
 const QString kEmailInvoice = QStringLiteral("E-mail Invoice");
 
-// A busy cursor while a document is made and written.
+// What the progress dialog of an export says.
+printing::JobWording exportWording(const QString& title) {
+    return {QStringLiteral("Export"), QStringLiteral("Exporting %1...").arg(title)};
+}
+
 // Makes a PDF on a thread of its own while the window goes on answering,
-// with the progress dialog of a print job after half a second; nothing when
+// with the progress dialog of an export after half a second; nothing when
 // the user cancelled.
-std::optional<exportpdf::Result> makePdf(const QString& title,
-                                         const std::function<exportpdf::Result()>& make) {
+using MakePdf = std::function<exportpdf::Result(const std::atomic_bool* cancelled)>;
+std::optional<exportpdf::Result> makePdf(const QString& title, const MakePdf& make) {
     exportpdf::Result made;
-    const bool finished = printing::runJob(QApplication::activeWindow(), title,
-                                           [&](printing::JobControl&) { made = make(); });
-    if (!finished)
+    const bool finished = printing::runJob(
+        QApplication::activeWindow(), exportWording(title),
+        [&](printing::JobControl& control) { made = make(&control.cancelFlag()); });
+    if (!finished || made.outcome == exportpdf::Result::Cancelled)
         return std::nullopt;
     return made;
 }
@@ -67,8 +73,7 @@ std::optional<InvoiceDocument> readInvoice(Database& db, std::optional<int> cust
 }
 
 // Makes a PDF once the user has said where it goes, and writes it there.
-void savePdf(const QString& title, const QString& name,
-             const std::function<exportpdf::Result()>& make) {
+void savePdf(const QString& title, const QString& name, const MakePdf& make) {
     const std::optional<QString> path = savefile::choose(title, savefile::Kind::Pdf, name);
     if (!path)
         return;
@@ -85,10 +90,7 @@ void savePdf(const QString& title, const QString& name,
         showFailure(made.error, title);
         return;
     }
-    savefile::write(*path, title, [&made](QIODevice& device) {
-        return device.write(made.pdf) == made.pdf.size() ? savefile::Outcome::Saved
-                                                         : savefile::Outcome::Failed;
-    });
+    savefile::write(*path, title, made.pdf);
 }
 
 struct TableFile {
@@ -116,9 +118,10 @@ void saveInvoicePdf(Database& db, std::optional<int> customerId, std::optional<i
         readInvoice(db, customerId, invoiceId, kInvoicePdf);
     if (!invoice)
         return;
-    savePdf(kInvoicePdf, invoice->name + QStringLiteral(".pdf"), [&invoice] {
-        return exportpdf::invoicePdf(invoice->name, invoice->logoPath, invoice->text);
-    });
+    savePdf(kInvoicePdf, invoice->name + QStringLiteral(".pdf"),
+            [&invoice](const std::atomic_bool*) {
+                return exportpdf::invoicePdf(invoice->name, invoice->logoPath, invoice->text);
+            });
 }
 
 void emailInvoice(QObject* owner, Database& db, std::optional<int> customerId,
@@ -127,9 +130,10 @@ void emailInvoice(QObject* owner, Database& db, std::optional<int> customerId,
         readInvoice(db, customerId, invoiceId, kEmailInvoice);
     if (!invoice)
         return;
-    const std::optional<exportpdf::Result> made = makePdf(kEmailInvoice, [&invoice] {
-        return exportpdf::invoicePdf(invoice->name, invoice->logoPath, invoice->text);
-    });
+    const std::optional<exportpdf::Result> made =
+        makePdf(kEmailInvoice, [&invoice](const std::atomic_bool*) {
+            return exportpdf::invoicePdf(invoice->name, invoice->logoPath, invoice->text);
+        });
     if (!made)
         return;
     if (made->outcome != exportpdf::Result::Ready) {
@@ -141,13 +145,16 @@ void emailInvoice(QObject* owner, Database& db, std::optional<int> customerId,
 
 void saveInvoiceTotalsPdf(Database& db) {
     savePdf(QStringLiteral("Invoice Totals as PDF"), QStringLiteral("Invoice Totals.pdf"),
-            [&db] { return exportpdf::invoiceTotalsPdf(db.cnMain); });
+            [&db](const std::atomic_bool* cancelled) {
+                return exportpdf::invoiceTotalsPdf(db.cnMain, cancelled);
+            });
 }
 
 void saveCustomerSummaryPdf(Database& db) {
     savePdf(QStringLiteral("Customer Summary List as PDF"),
-            QStringLiteral("Customer Summary List.pdf"),
-            [&db] { return exportpdf::customerSummaryPdf(db.cnMain); });
+            QStringLiteral("Customer Summary List.pdf"), [&db](const std::atomic_bool* cancelled) {
+                return exportpdf::customerSummaryPdf(db.cnMain, cancelled);
+            });
 }
 
 void saveTableCsv(Database& db, csvtables::Table table) {
@@ -161,11 +168,12 @@ void saveTableCsv(Database& db, csvtables::Table table) {
         // Read and written on a thread of its own, through a read-only
         // connection of that thread's own, while the window goes on answering.
         csvtables::Outcome outcome = csvtables::Outcome::ReadFailed;
-        const bool finished =
-            printing::runJob(QApplication::activeWindow(), file.title, [&](printing::JobControl&) {
+        const bool finished = printing::runJob(
+            QApplication::activeWindow(), exportWording(file.title),
+            [&](printing::JobControl& control) {
                 Connection cn;
                 if (cn.openReadOnly(db.cnMain))
-                    outcome = csvtables::writeTable(table, cn, device);
+                    outcome = csvtables::writeTable(table, cn, device, &control.cancelFlag());
                 if (outcome == csvtables::Outcome::ReadFailed)
                     readError = cn.lastError();
             });
@@ -175,6 +183,7 @@ void saveTableCsv(Database& db, csvtables::Table table) {
         case csvtables::Outcome::Written:
             return savefile::Outcome::Saved;
         case csvtables::Outcome::ReadFailed:
+        case csvtables::Outcome::Cancelled:
             return savefile::Outcome::Abandoned;
         case csvtables::Outcome::WriteFailed:
             break;

@@ -81,13 +81,17 @@ Outcome write(const QString& path, const QString& title, const Fill& fill) {
     return outcome;
 }
 
+Outcome write(const QString& path, const QString& title, const QByteArray& bytes) {
+    return write(path, title, [&bytes](QIODevice& device) {
+        return device.write(bytes) == bytes.size() ? Outcome::Saved : Outcome::Failed;
+    });
+}
+
 Outcome saveBytes(const QString& title, Kind kind, const QString& name, const QByteArray& bytes) {
     const std::optional<QString> path = choose(title, kind, name);
     if (!path)
         return Outcome::Abandoned;
-    return write(*path, title, [&bytes](QIODevice& device) {
-        return device.write(bytes) == bytes.size() ? Outcome::Saved : Outcome::Failed;
-    });
+    return write(*path, title, bytes);
 }
 
 } // namespace quillory::savefile

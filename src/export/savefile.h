@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -35,6 +36,8 @@ using Fill = std::function<Outcome(QIODevice&)>;
 // then a file of that name keeps what it held. A failure is told to the user
 // in a box titled `title`.
 Outcome write(const QString& path, const QString& title, const Fill& fill);
+// The same with these bytes for the file.
+Outcome write(const QString& path, const QString& title, const QByteArray& bytes);
 
 // choose() and then write() of these bytes.
 Outcome saveBytes(const QString& title, Kind kind, const QString& name, const QByteArray& bytes);

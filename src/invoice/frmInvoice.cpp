@@ -12,11 +12,8 @@
 #include <QFutureWatcher>
 #include <QKeyEvent>
 #include <QPointer>
-#include <QPromise>
 #include <QScreen>
 #include <QTimer>
-
-#include <thread>
 
 namespace quillory {
 
@@ -25,9 +22,6 @@ namespace {
 // The text area ends this far above the window's bottom edge (85 twips).
 constexpr qreal kBottomGap = 85.0 / 15.0;
 constexpr qreal kTabStopPixels = 48.0;
-// How long a print waits for a logo still being read: a logo on a hung
-// network share is left off the page rather than holding the job up.
-constexpr int kLogoWaitMs = 5000;
 
 } // namespace
 
@@ -50,13 +44,12 @@ frmInvoice::~frmInvoice() = default;
 void frmInvoice::fill(const QString& logoPath, const QString& text) {
     m_text = text;
     ui->rtfText->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    const bool none = logoPath.isEmpty() || logoPath == u"NONE";
+    const bool none = !logo::named(logoPath);
     placeLogo(QImage(), none);
     if (none)
         return;
     // A file on a hung share, or a FIFO, must not hold up the window.
     m_logoPending = true;
-    QPromise<QImage> promise;
     auto* watcher = new QFutureWatcher<QImage>(this);
     connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher] {
         m_logoPending = false;
@@ -64,12 +57,7 @@ void frmInvoice::fill(const QString& logoPath, const QString& text) {
         watcher->deleteLater();
         emit logoSettled();
     });
-    watcher->setFuture(promise.future());
-    std::thread([promise = std::move(promise), logoPath]() mutable {
-        promise.start();
-        promise.addResult(logo::readLogo(logoPath).value_or(QImage()));
-        promise.finish();
-    }).detach();
+    watcher->setFuture(logo::readLogoLater(logoPath));
 }
 
 bool frmInvoice::waitForLogo() {
@@ -80,7 +68,7 @@ bool frmInvoice::waitForLogo() {
     const QPointer<frmInvoice> alive(this);
     QEventLoop settled;
     connect(this, &frmInvoice::logoSettled, &settled, &QEventLoop::quit);
-    QTimer::singleShot(kLogoWaitMs, &settled, &QEventLoop::quit);
+    QTimer::singleShot(logo::kWaitMs, &settled, &QEventLoop::quit);
     settled.exec(QEventLoop::ExcludeUserInputEvents);
     return !alive.isNull();
 }
@@ -157,7 +145,7 @@ void frmInvoice::cmdPrint_Click() {
     const QString text = m_text;
     const QString title = m_printTitle;
     printing::JobResult job;
-    printing::runJob(this, title, [&](printing::JobControl& control) {
+    printing::runJob(this, printing::printWording(title), [&](printing::JobControl& control) {
         const std::optional<printing::Destination> destination =
             printing::spooler().destination(&job.error);
         if (!destination)

@@ -2,11 +2,18 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QPromise>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quillory::logo {
@@ -54,9 +61,24 @@ std::optional<QByteArray> readRegularFile(const QString& path) {
     return bytes;
 }
 
+std::mutex hookMutex;
+std::function<void()> beforeReadHook;
+
+std::function<void()> beforeRead() {
+    const std::lock_guard lock(hookMutex);
+    return beforeReadHook;
+}
+
 } // namespace
 
+void setBeforeRead(std::function<void()> hook) {
+    const std::lock_guard lock(hookMutex);
+    beforeReadHook = std::move(hook);
+}
+
 std::optional<QImage> readLogo(const QString& path) {
+    if (const std::function<void()> hook = beforeRead())
+        hook();
     if (path.isEmpty())
         return std::nullopt;
     const std::optional<QByteArray> bytes = readRegularFile(path);
@@ -66,6 +88,33 @@ std::optional<QImage> readLogo(const QString& path) {
     if (picture.isNull())
         return std::nullopt;
     return picture;
+}
+
+bool named(const QString& path) {
+    return !path.isEmpty() && path != u"NONE";
+}
+
+QFuture<QImage> readLogoLater(const QString& path) {
+    QPromise<QImage> promise;
+    QFuture<QImage> future = promise.future();
+    // Detached: a read hung on a share ends with the program, not before.
+    std::thread([promise = std::move(promise), path]() mutable {
+        promise.start();
+        promise.addResult(readLogo(path).value_or(QImage()));
+        promise.finish();
+    }).detach();
+    return future;
+}
+
+QImage readLogoWithin(const QString& path, int ms) {
+    if (!named(path))
+        return {};
+    auto read = std::make_shared<std::promise<QImage>>();
+    std::future<QImage> picture = read->get_future();
+    std::thread([read, path] { read->set_value(readLogo(path).value_or(QImage())); }).detach();
+    if (picture.wait_for(std::chrono::milliseconds(ms)) != std::future_status::ready)
+        return {};
+    return picture.get();
 }
 
 } // namespace quillory::logo

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QFuture>
 #include <QImage>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The business logo that heads the invoice document.
@@ -17,5 +19,25 @@ inline constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
 // is not a picture. It may still wait on a slow disk or a hung network share,
 // so a window reads it off its own thread; it is safe on any thread.
 std::optional<QImage> readLogo(const QString& path);
+
+// How long a document waits for its logo: one on a hung network share is
+// left off rather than holding the document up.
+inline constexpr int kWaitMs = 5000;
+
+// Whether `path` names a logo at all: an empty path or "NONE" names none.
+bool named(const QString& path);
+
+// readLogo() on a thread of its own; the future gives a null image when there
+// is no picture.
+QFuture<QImage> readLogoLater(const QString& path);
+
+// The logo as a document prints it, read on a thread of its own for at most
+// `ms` milliseconds: a null image when `path` names none, holds no picture or
+// could not be read in time.
+QImage readLogoWithin(const QString& path, int ms);
+
+// For tests: runs on the reading thread before each read, so that a test
+// can hold a read as a hung network share would.
+void setBeforeRead(std::function<void()> hook);
 
 } // namespace quillory::logo

@@ -2,8 +2,6 @@
 
 #include "printing/printfonts.h"
 
-#include <QFile>
-
 #include <cairo-pdf.h>
 #include <cairo.h>
 
@@ -332,18 +330,6 @@ QByteArray composePdf(const PrintedDocument& document, PrintFonts& fonts, Error*
             return {};
     }
     return pdf;
-}
-
-Error writePdf(const PrintedDocument& document, PrintFonts& fonts, const QString& path) {
-    Error error;
-    const QByteArray pdf = composePdf(document, fonts, &error);
-    if (error.isError())
-        return error;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.flush())
-        return printerError(
-            QStringLiteral("cannot write \"%1\": %2").arg(path, file.errorString()));
-    return Error::none();
 }
 
 } // namespace quillory::printing

@@ -74,7 +74,4 @@ private:
 QByteArray composePdf(const PrintedDocument& document, PrintFonts& fonts, Error* error,
                       const std::atomic_bool* cancelled = nullptr);
 
-// The same, written to a file.
-Error writePdf(const PrintedDocument& document, PrintFonts& fonts, const QString& path);
-
 } // namespace quillory::printing

@@ -99,7 +99,7 @@ void showFailure(const Error& error) {
 void printReport(Connection& main, const QString& title, const ReportLayOut& layOut) {
     LayoutResult laidOut;
     printing::JobResult job;
-    printing::runJob(QApplication::activeWindow(), title, [&](printing::JobControl& control) {
+    const auto print = [&](printing::JobControl& control) {
         const std::optional<printing::Destination> destination =
             printing::spooler().destination(&laidOut.error);
         if (!destination) {
@@ -111,28 +111,15 @@ void printReport(Connection& main, const QString& title, const ReportLayOut& lay
             laidOut = failed(cn);
             return;
         }
-        // Pages are composed on a second thread as the layout finishes them.
-        printing::PdfComposerThread composer(destination->page, title, &control.cancelFlag());
-        printing::PrintFonts fonts;
-        PrintLayout layout(fonts, destination->page.printable());
-        layout.setCancelFlag(&control.cancelFlag());
-        layout.setPageSink([&composer](PrintedPage&& page, const QVector<PrintFont>& pageFonts) {
-            composer.addPage(std::move(page), pageFonts);
-        });
-        laidOut = layOut(cn, layout);
-        if (laidOut.outcome != LayoutResult::Ready || control.cancelled()) {
-            composer.abandon();
-            layout.killDoc();
-            job.cancelled = control.cancelled();
-            return;
-        }
-        layout.endDoc(title);
-        const QByteArray pdf = composer.finish(&job.error);
-        if (control.cancelled())
-            job.cancelled = true;
-        else if (!job.error.isError())
-            job = printing::submitJob(*destination, title, pdf, control);
-    });
+        ReportPdf made =
+            composeReportPdf(cn, layOut, title, destination->page, &control.cancelFlag());
+        laidOut = made.laidOut;
+        job.cancelled = made.cancelled;
+        job.error = made.error;
+        if (made.ready())
+            job = printing::submitJob(*destination, title, made.pdf, control);
+    };
+    printing::runJob(QApplication::activeWindow(), printing::printWording(title), print);
     if (job.cancelled)
         return;
     if (laidOut.outcome == LayoutResult::NoCustomers)
@@ -267,18 +254,32 @@ LayoutResult layOutCustomerOpenInvoices(Connection& cn, PrintLayout& layout, int
     return {};
 }
 
-QByteArray composeReportPdf(Connection& cn, const ReportLayOut& layOut, const QString& title,
-                            LayoutResult* result, Error* error, const printing::PageSetup& page) {
+ReportPdf composeReportPdf(Connection& cn, const ReportLayOut& layOut, const QString& title,
+                           const printing::PageSetup& page, const std::atomic_bool* cancelled) {
+    const auto stopped = [cancelled] { return cancelled && cancelled->load(); };
+    ReportPdf made;
+    // Pages are composed on a second thread as the layout finishes them.
+    printing::PdfComposerThread composer(page, title, cancelled);
     printing::PrintFonts fonts;
     PrintLayout layout(fonts, page.printable());
-    const LayoutResult laidOut = layOut(cn, layout);
-    if (result)
-        *result = laidOut;
-    if (laidOut.outcome != LayoutResult::Ready)
-        return {};
-    PrintedDocument document = layout.endDoc(title);
-    document.page = page;
-    return printing::composePdf(document, fonts, error);
+    layout.setCancelFlag(cancelled);
+    layout.setPageSink([&composer](PrintedPage&& done, const QVector<PrintFont>& pageFonts) {
+        composer.addPage(std::move(done), pageFonts);
+    });
+    made.laidOut = layOut(cn, layout);
+    if (made.laidOut.outcome != LayoutResult::Ready || stopped()) {
+        composer.abandon();
+        layout.killDoc();
+        made.cancelled = stopped();
+        return made;
+    }
+    layout.endDoc(title);
+    made.pdf = composer.finish(&made.error);
+    if (stopped()) {
+        made.cancelled = true;
+        made.pdf.clear();
+    }
+    return made;
 }
 
 void PrintInvoiceTotalsReport(Database& db) {

@@ -7,13 +7,13 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
-
 #include <optional>
 
 // The three printed reports of the Reports menu. Each prints straight to the
-// default printer (printing::defaultPrinter()); a failure discards the job
-// and shows the error's number and description.
+// printer the spooler names (printing::spooler().destination()); a failure
+// discards the job and shows the error's number and description.
 namespace quillory::reports {
 
 // "Invoice Totals (To Date)": every customer with the sums owing and paid and
@@ -39,14 +39,25 @@ LayoutResult layOutInvoiceTotals(Connection& cn, PrintLayout& layout);
 LayoutResult layOutCustomerSummary(Connection& cn, PrintLayout& layout);
 LayoutResult layOutCustomerOpenInvoices(Connection& cn, PrintLayout& layout, int customerId);
 
-// A report laid out and composed as a PDF file in memory, on the calling
-// thread, for keeping rather than printing: `layOut` is one of the three
-// above, `title` the file's title. Empty unless `result` says Ready and
-// `error` says nothing.
+// A report laid out and composed as a PDF file in memory, for printing or
+// keeping: `layOut` is one of the three above, `title` the file's title.
+// Pages are composed on a second thread while the layout goes on. When
+// `cancelled` turns true, the layout stops taking text and nothing is
+// composed further.
 using ReportLayOut = std::function<LayoutResult(Connection&, PrintLayout&)>;
-QByteArray composeReportPdf(Connection& cn, const ReportLayOut& layOut, const QString& title,
-                            LayoutResult* result, Error* error,
-                            const printing::PageSetup& page = printing::localePageSetup());
+struct ReportPdf {
+    LayoutResult laidOut;
+    bool cancelled = false;
+    Error error; // why composing failed
+    QByteArray pdf;
+
+    bool ready() const {
+        return laidOut.outcome == LayoutResult::Ready && !cancelled && !error.isError();
+    }
+};
+ReportPdf composeReportPdf(Connection& cn, const ReportLayOut& layOut, const QString& title,
+                           const printing::PageSetup& page = printing::localePageSetup(),
+                           const std::atomic_bool* cancelled = nullptr);
 
 // `text` as it fits into `width` inches in the layout's current font: control
 // characters become spaces, and a text too long ends in an ellipsis.

@@ -3,9 +3,12 @@
 #include "printing/pdfcomposer.h"
 #include "printing/printfonts.h"
 
-#include <QApplication>
+#include <QBoxLayout>
+#include <QCloseEvent>
+#include <QDialog>
 #include <QEventLoop>
-#include <QProgressDialog>
+#include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -29,6 +32,69 @@ std::function<void()>& beforeSubmitHook() {
     return hook;
 }
 
+std::function<void()>& atJobStartHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+// The progress of a job: a busy bar and Cancel. Cancel, Escape and the
+// window's close button all ask the job to stop and leave the dialog up,
+// saying so, until the job has ended; only end() puts it away.
+class ProgressDialog : public QDialog {
+public:
+    ProgressDialog(QWidget* parent, const JobWording& wording, JobControl& control)
+        : QDialog(parent), m_control(control) {
+        setObjectName(QStringLiteral("dlgPrintProgress"));
+        setWindowTitle(wording.caption);
+        setWindowModality(Qt::ApplicationModal);
+        m_label = new QLabel(wording.text, this);
+        m_label->setObjectName(QStringLiteral("lblPrintProgress"));
+        auto* bar = new QProgressBar(this);
+        bar->setRange(0, 0); // busy, with no end known
+        bar->setTextVisible(false);
+        m_cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+        m_cancel->setObjectName(QStringLiteral("cmdCancelPrint"));
+        connect(m_cancel, &QPushButton::clicked, this, &ProgressDialog::cancelJob);
+        auto* buttons = new QHBoxLayout;
+        buttons->addStretch();
+        buttons->addWidget(m_cancel);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(m_label);
+        layout->addWidget(bar);
+        layout->addLayout(buttons);
+    }
+
+    void end() {
+        m_ended = true;
+        hide();
+    }
+
+    // Escape.
+    void reject() override { cancelJob(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        if (m_ended) {
+            QDialog::closeEvent(event);
+            return;
+        }
+        cancelJob();
+        event->ignore();
+    }
+
+private:
+    void cancelJob() {
+        m_control.cancel();
+        m_label->setText(QStringLiteral("Cancelling..."));
+        m_cancel->setEnabled(false);
+    }
+
+    JobControl& m_control;
+    QLabel* m_label = nullptr;
+    QPushButton* m_cancel = nullptr;
+    bool m_ended = false;
+};
+
 } // namespace
 
 Spooler& spooler() {
@@ -45,9 +111,22 @@ void setBeforeSubmit(std::function<void()> hook) {
     beforeSubmitHook() = std::move(hook);
 }
 
-bool runJob(QWidget* parent, const QString& title, const std::function<void(JobControl&)>& work) {
+void setAtJobStart(std::function<void()> hook) {
+    atJobStartHook() = std::move(hook);
+}
+
+JobWording printWording(const QString& title) {
+    return {QStringLiteral("Print"), QStringLiteral("Printing %1...").arg(title)};
+}
+
+bool runJob(QWidget* parent, const JobWording& wording,
+            const std::function<void(JobControl&)>& work) {
     JobControl control;
-    std::unique_ptr<QThread> thread(QThread::create([&work, &control] { work(control); }));
+    std::unique_ptr<QThread> thread(QThread::create([&work, &control] {
+        if (atJobStartHook())
+            atJobStartHook()();
+        work(control);
+    }));
     QEventLoop loop;
     QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
     QTimer delay;
@@ -59,27 +138,12 @@ bool runJob(QWidget* parent, const QString& title, const std::function<void(JobC
     // the job's end (or for the dialog, which then takes it).
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (!thread->isFinished()) {
-        QProgressDialog dialog(parent);
-        dialog.setObjectName(QStringLiteral("dlgPrintProgress"));
-        dialog.setWindowTitle(QStringLiteral("Print"));
-        dialog.setLabelText(QStringLiteral("Printing %1...").arg(title));
-        dialog.setRange(0, 0); // busy, with no end known
-        dialog.setWindowModality(Qt::ApplicationModal);
-        dialog.setMinimumDuration(0);
-        dialog.setAutoClose(false);
-        dialog.setAutoReset(false);
-        auto* cancel = new QPushButton(QStringLiteral("&Cancel"), &dialog);
-        cancel->setObjectName(QStringLiteral("cmdCancelPrint"));
-        dialog.setCancelButton(cancel);
-        QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&control, &dialog, cancel] {
-            control.cancel();
-            dialog.setLabelText(QStringLiteral("Cancelling..."));
-            cancel->setEnabled(false);
-        });
+        // Modal until the job has ended, whatever the user presses.
+        ProgressDialog dialog(parent, wording, control);
         dialog.show();
         if (!thread->isFinished())
             loop.exec();
-        dialog.hide();
+        dialog.end();
     }
     thread->wait();
     return !control.cancelled();

@@ -35,12 +35,23 @@ private:
     std::atomic_bool m_cancelled{false};
 };
 
-// Runs `work`, the print job `title`, on a thread of its own and returns
-// when it has ended. Until then the window repaints (input waits for the
-// end); after half a second a modal progress dialog ("dlgPrintProgress",
-// "Printing <title>...", with Cancel, "cmdCancelPrint") shows over `parent`.
-// Cancel tells `work` through its JobControl. False when the user cancelled.
-bool runJob(QWidget* parent, const QString& title, const std::function<void(JobControl&)>& work);
+// What a job's progress dialog says: its caption and its text.
+struct JobWording {
+    QString caption;
+    QString text;
+};
+// A print job's: "Print", "Printing <title>...".
+JobWording printWording(const QString& title);
+
+// Runs `work` on a thread of its own and returns when it has ended. Until
+// then the window repaints (input waits for the end); after half a second a
+// modal progress dialog ("dlgPrintProgress", its text in "lblPrintProgress",
+// with Cancel, "cmdCancelPrint") shows over `parent`, worded as `wording`
+// says. Cancel, Escape or closing the dialog tells `work` through its
+// JobControl; the dialog then says "Cancelling..." and stays, modal, until
+// `work` has returned. False when the user cancelled.
+bool runJob(QWidget* parent, const JobWording& wording,
+            const std::function<void(JobControl&)>& work);
 
 // How a job ended.
 struct JobResult {
@@ -65,5 +76,7 @@ JobResult composeAndSubmit(const Destination& destination, const PrintedDocument
 // For tests: runs on the job's thread just before a job is handed to the
 // spooler, so that a test can hold a job there while it presses Cancel.
 void setBeforeSubmit(std::function<void()> hook);
+// For tests: runs on the job's thread before its work begins.
+void setAtJobStart(std::function<void()> hook);
 
 } // namespace quillory::printing
