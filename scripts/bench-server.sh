@@ -18,12 +18,8 @@ stop_server() {
 trap stop_server EXIT
 QUILLORY_PG_OPTIONS="-c fsync=on -c synchronous_commit=on -c full_page_writes=on \
     -c shared_buffers=512MB -c max_wal_size=4GB" \
-    scripts/pg-test-server.sh start "$dir" >"$dir/env"
-# shellcheck disable=SC1091
-. "$dir/env"
-bindir=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
-"$bindir/psql" -X -q "$QUILLORY_TEST_SERVER" -c "CREATE DATABASE quillory_bench"
-uri=${QUILLORY_TEST_SERVER/\/postgres\?//quillory_bench?}
+    scripts/pg-test-server.sh start "$dir" >/dev/null
+uri=$(scripts/pg-test-server.sh createdb "$dir" quillory_bench)
 # The reports go to a private CUPS scheduler, never to this machine's printer.
 QT_QPA_PLATFORM=offscreen scripts/cups-test-server.sh run "$dir/cups" \
     build/bin/quillory-bench --server "$uri" "$@"

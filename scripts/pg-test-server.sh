@@ -11,6 +11,10 @@
 #                                         (a test's own, which it stops and
 #                                         starts, left by a test that died)
 #   scripts/pg-test-server.sh env DIR     print the variables again
+#   scripts/pg-test-server.sh createdb DIR NAME
+#                                         make the database NAME (letters,
+#                                         digits and "_") on the running
+#                                         server, print its URI
 #
 # The variables, as lines for `eval`:
 #   QUILLORY_TEST_SERVER   URI of the server's "postgres" database as its
@@ -28,11 +32,21 @@
 set -euo pipefail
 
 usage() {
-    echo "usage: $0 start|stop|env DIR" >&2
+    echo "usage: $0 start|stop|env DIR | createdb DIR NAME" >&2
     exit 2
 }
-[ $# -eq 2 ] || usage
+[ $# -ge 2 ] || usage
 action=$1
+if [ "$action" = createdb ]; then
+    [ $# -eq 3 ] || usage
+    name=$3
+    [[ $name =~ ^[a-z_][a-z0-9_]*$ ]] || {
+        echo "$0: a database name is lower-case letters, digits and _: $name" >&2
+        exit 2
+    }
+else
+    [ $# -eq 2 ] || usage
+fi
 dir=$(realpath -m "$2")
 script=$(realpath "$0")
 
@@ -62,8 +76,13 @@ if [ "$(id -u)" -eq 0 ]; then
     runas=(runuser -u "$owner" --)
 fi
 
+# The URI of a database on the server, as its superuser.
+uri_of() {
+    echo "postgresql:///$1?host=$dir&port=$port&user=$superuser"
+}
+
 print_env() {
-    echo "export QUILLORY_TEST_SERVER='postgresql:///postgres?host=$dir&port=$port&user=$superuser'"
+    echo "export QUILLORY_TEST_SERVER='$(uri_of postgres)'"
     echo "export QUILLORY_TEST_SERVER_SCRIPT='$script'"
     echo "export QUILLORY_TEST_SERVER_DIR='$dir'"
 }
@@ -126,6 +145,14 @@ stop)
     ;;
 env)
     print_env
+    ;;
+createdb)
+    running_pid >/dev/null || {
+        echo "$0: no server runs in $dir" >&2
+        exit 1
+    }
+    "$bindir/psql" -X -q -v ON_ERROR_STOP=1 "$(uri_of postgres)" -c "CREATE DATABASE $name"
+    uri_of "$name"
     ;;
 *)
     usage

@@ -34,11 +34,7 @@ stop_server() {
     rm -rf "$dir"
 }
 trap stop_server EXIT
-scripts/pg-test-server.sh start "$dir/server" >"$dir/env"
-# shellcheck disable=SC1091
-. "$dir/env"
-bindir=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
-"$bindir/psql" -X -q "$QUILLORY_TEST_SERVER" -c "CREATE DATABASE quillory"
-uri=${QUILLORY_TEST_SERVER/\/postgres\?//quillory?}
+scripts/pg-test-server.sh start "$dir/server" >/dev/null
+uri=$(scripts/pg-test-server.sh createdb "$dir/server" quillory)
 echo "quillory on $uri"
 build/bin/quillory --database "$uri" "$@"

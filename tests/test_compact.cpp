@@ -11,6 +11,7 @@
 #include "ordinaryuser.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -209,60 +210,91 @@ private slots:
     }
 
     // Before the rebuild the database stays as it was; after it the rows are
-    // as they were, or the user is told where the backup copy is.
+    // as they were, or the user is told where the backup copy is. The box
+    // comes once the work has ended: no progress display, no busy cursor,
+    // and the file free for another copy of the program to start on.
     void aFailureAtAnyStepLeavesTheRowsAsTheyWere_data() {
         QTest::addColumn<compaction::Step>("step");
+        QTest::addColumn<QString>("harm"); // done before the step instead of a failure
         QTest::addColumn<bool>("rebuilt");
         QTest::addColumn<bool>("backedUp");
-        QTest::addColumn<bool>("rowLost"); // a row goes instead of a failure
-        QTest::newRow("lock") << compaction::Step::Lock << false << false << false;
-        QTest::newRow("backup") << compaction::Step::Backup << false << false << false;
-        QTest::newRow("compact") << compaction::Step::Compact << false << true << false;
-        QTest::newRow("check") << compaction::Step::Check << true << true << false;
-        QTest::newRow("a row lost") << compaction::Step::Check << true << true << true;
+        QTest::newRow("lock") << compaction::Step::Lock << "" << false << false;
+        QTest::newRow("backup") << compaction::Step::Backup << "" << false << false;
+        QTest::newRow("compact") << compaction::Step::Compact << "" << false << true;
+        QTest::newRow("check") << compaction::Step::Check << "" << true << true;
+        QTest::newRow("a row lost") << compaction::Step::Check << "row lost" << true << true;
+        QTest::newRow("a page damaged after the backup")
+            << compaction::Step::Compact << "page damaged" << false << true;
+        // backup.1.mdb cannot become backup.2.mdb: the new copy goes, the
+        // copy before stays the newest.
+        QTest::newRow("the older copies' names taken by folders")
+            << compaction::Step::Backup << "names taken" << false << true;
     }
     void aFailureAtAnyStepLeavesTheRowsAsTheyWere() {
         QFETCH(compaction::Step, step);
+        QFETCH(QString, harm);
         QFETCH(bool, rebuilt);
         QFETCH(bool, backedUp);
-        QFETCH(bool, rowLost);
         Books h;
         QVERIFY(h.start());
         const QString path = h.db.databasePath();
         const QByteArray before = readAll(path);
         const QString rows = h.rows();
+        const bool damaged = harm == u"row lost" || harm == u"page damaged";
         compaction::setFailureInjection([&](compaction::Step now) {
             if (now != step)
                 return Error::none();
-            if (rowLost) {
+            if (harm == u"row lost")
                 test::scalarOn(path, "DELETE FROM tblcustomer WHERE id=2");
-                return Error::none();
-            }
-            return Error{errnum::Unspecified, "disk on fire"};
+            else if (harm == u"page damaged")
+                test::damageTable(path, "tblinvoice");
+            else if (harm == u"names taken")
+                return backupplace::makeFolderFor(path).isEmpty() &&
+                               test::writeAll(compaction::backupPath(path), "earlier") &&
+                               QDir().mkpath(compaction::olderBackupPath(path, 1) + "/kept") &&
+                               QDir().mkpath(compaction::olderBackupPath(path, 2) + "/kept")
+                           ? Error::none()
+                           : Error{errnum::Unspecified, "cannot set up"};
+            else
+                return Error{errnum::Unspecified, "disk on fire"};
+            return Error::none();
         });
         h.expectQuestion();
-        if (rowLost)
+        if (damaged)
             h.prompt.expectMessageTitled("Damaged Database");
+        else if (harm == u"names taken")
+            h.prompt.expectMessageTitled("ERROR");
         else
             h.prompt.expectMessage(
                 "An error has occurred.  Please contact the\r\nprogram vendor with "
                 "the following information if this problem persists.\r\n"
                 "-2147467259:\r\ndisk on fire",
                 "ERROR", Prompt::Ok, Prompt::Buttons::Ok, Prompt::Icon::Exclamation);
+        bool ended = false;
+        h.prompt.whileShown([&] {
+            ended = !h.window->findChild<QWidget*>("dlgCompactProgress") &&
+                    !QApplication::overrideCursor() && test::useLocksOn(path).isEmpty();
+        });
         h.run();
         QVERIFY(h.prompt.verifyAllShown()); // and no word of completion
-        if (!rebuilt)
+        QVERIFY(ended);
+        if (!rebuilt && harm != u"page damaged")
             QCOMPARE(readAll(path), before);
-        else if (!rowLost)
+        else if (!damaged)
             QCOMPARE(h.rows(), rows);
         QCOMPARE(QFile::exists(compaction::backupPath(path)), backedUp);
         QCOMPARE(backupFiles(path), backedUp ? QStringList{"backup.mdb"} : QStringList());
+        if (harm == u"names taken") {
+            QCOMPARE(readAll(compaction::backupPath(path)), QByteArray("earlier"));
+            QVERIFY(
+                h.prompt.shown().constLast().text.contains(compaction::olderBackupPath(path, 1)));
+        }
         QVERIFY(h.db.cnMain.isOpen());
         QVERIFY(QFile(h.program.file("ErrLog.err")).size() > 0);
-        // A lost row: the box says where the copy from before is, and
-        // nothing more is written to the database.
-        QCOMPARE(h.db.cnMain.isDamaged(), rowLost);
-        if (rowLost) {
+        // Damage: the box says where the copy from before is, and nothing
+        // more is written to the database.
+        QCOMPARE(h.db.cnMain.isDamaged(), damaged);
+        if (damaged) {
             QVERIFY(h.prompt.shown().constLast().text.contains(compaction::backupPath(path)));
             QCOMPARE(
                 test::scalarOn(compaction::backupPath(path), "SELECT count(*) FROM tblcustomer"),

@@ -26,20 +26,6 @@ namespace {
 const QString kDamaged = QStringLiteral("Damaged Database");
 const QString kMalformed = QStringLiteral("database disk image is malformed");
 
-// Overwrites the first page of a table's (or an index's) b-tree with bytes
-// that no page holds; every other byte of the file stays.
-void damageTable(const QString& databasePath, const QString& table) {
-    const qint64 root =
-        scalarOn(databasePath, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name=?"),
-                 {table})
-            .toLongLong();
-    const qint64 pageSize = scalarOn(databasePath, QStringLiteral("PRAGMA page_size")).toLongLong();
-    QFile file(databasePath);
-    if (root < 2 || !file.open(QIODevice::ReadWrite) || !file.seek((root - 1) * pageSize) ||
-        file.write(QByteArray(pageSize, char(0xA5))) != pageSize)
-        qFatal("Cannot damage %s", qPrintable(table));
-}
-
 // Runs statements on one connection of their own, outside the program's.
 void runOn(const QString& databasePath, const QStringList& statements) {
     const bool marked = writeSignature(databasePath, 2) == SignatureResult::Written;

@@ -8,6 +8,7 @@
 #include "mainwindowharness.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -24,6 +25,9 @@ const QString kPermissionBox =
                    "have the needed file permissions to repair the database.  Ensure that you "
                    "have create, delete, modify, and execute rights to the directory you "
                    "installed Brandlewickery.");
+
+const QString kLostTitle = QStringLiteral("Database Server");
+const QString kErrorTitle = QStringLiteral("ERROR");
 
 const QString kFailureBox =
     QStringLiteral("An error has occurred.  Please contact the\r\nprogram vendor with the "
@@ -61,7 +65,7 @@ private slots:
         m_temp.emplace();
         qputenv("TMPDIR", QFile::encodeName(m_temp->path()));
     }
-    void cleanup() { servermaintenance::setFailureInjection({}); }
+    void cleanup() { compaction::setFailureInjection({}); }
 
     void compactDatabaseOnAServer_data() {
         QTest::addColumn<QString>("situation");
@@ -74,6 +78,10 @@ private slots:
         QTest::newRow("failure before the backup") << "Backup" << kFailureBox;
         QTest::newRow("failure before the vacuum") << "Compact" << kFailureBox;
         QTest::newRow("failure before the check") << "Check" << kFailureBox;
+        QTest::newRow("connection lost before the vacuum") << "lost" << kLostTitle;
+        // backup.1.mdb cannot become backup.2.mdb: the new copy goes, the
+        // copy before stays the newest.
+        QTest::newRow("the older copies' names taken by folders") << "taken" << kErrorTitle;
     }
     void compactDatabaseOnAServer() {
         QFETCH(QString, situation);
@@ -99,10 +107,13 @@ private slots:
         QVERIFY(testserver::waitUntilNoCopies(h.program.serverDatabase()));
         // A backup copy of an earlier maintenance, kept as the older one.
         const QString backup = servermaintenance::backupPathFor(h.program.location());
-        if (situation == u"done") {
+        if (situation == u"done" || situation == u"taken") {
             QVERIFY(QDir().mkpath(QFileInfo(backup).absolutePath()));
             QVERIFY(writeAll(backup, "earlier"));
         }
+        if (situation == u"taken")
+            QVERIFY(QDir().mkpath(QFileInfo(backup).dir().filePath("backup.1.mdb/kept")) &&
+                    QDir().mkpath(QFileInfo(backup).dir().filePath("backup.2.mdb/kept")));
         QVERIFY(h.start());
         Database other;
         if (situation == u"copy")
@@ -110,10 +121,19 @@ private slots:
 
         // Which steps ran, and whether the writers were held at each.
         QStringList steps;
-        servermaintenance::setFailureInjection([&](compaction::Step step) {
-            static const char* names[] = {"Lock", "Backup", "Compact", "Check", "Replace"};
+        bool ended = false; // the connection ended, then the work
+
+        compaction::setFailureInjection([&](compaction::Step step) {
+            static const char* names[] = {"Lock", "Backup", "Compact", "Check"};
             const QString name = QString::fromLatin1(names[int(step)]);
             steps.append(name + u'=' + QString::number(writersHeld(h)));
+            if (situation == u"lost" && step == compaction::Step::Compact)
+                ended = h.program
+                            .scalar(QStringLiteral("SELECT count(pg_terminate_backend(pid)) FROM "
+                                                   "pg_stat_activity WHERE "
+                                                   "application_name='Quillory' AND datname=?"),
+                                    {h.program.serverDatabase()})
+                            .toInt() == 1;
             return name == situation ? Error{errnum::Unspecified, "disk on fire"} : Error::none();
         });
         h.prompt.expectMessage("Compress and repair the database?", "Confirmation Required",
@@ -124,11 +144,21 @@ private slots:
         else if (box == kPermissionBox)
             h.prompt.expectMessage(kPermissionBox, "Brandlewickery Maintenance Error!", Prompt::Ok,
                                    Prompt::Buttons::Ok, Prompt::Icon::Critical);
-        else if (!box.isEmpty())
+        else if (box == kFailureBox)
             h.prompt.expectMessage(kFailureBox, "ERROR", Prompt::Ok, Prompt::Buttons::Ok,
                                    Prompt::Icon::Exclamation);
+        else if (!box.isEmpty())
+            h.prompt.expectMessageTitled(box);
+        // Any box comes once the work has ended.
+        if (!box.isEmpty())
+            h.prompt.whileShown([&] {
+                ended = (situation != u"lost" || ended) &&
+                        !h.window->findChild<QWidget*>("dlgCompactProgress") &&
+                        !QApplication::overrideCursor();
+            });
         h.get<QAction>("mnuOptionsData")->trigger();
         QVERIFY(h.prompt.verifyAllShown());
+        QVERIFY(ended || box.isEmpty());
 
         if (situation == u"done") {
             QCOMPARE(readAll(QFileInfo(backup).dir().filePath("backup.1.mdb")),
@@ -149,18 +179,28 @@ private slots:
             QVERIFY(!copy.openLocation(backup));
             QVERIFY(copy.rsMain.open("SELECT count(*) FROM tblinvoice", copy.cnMain));
             QCOMPARE(copy.rsMain.field(0).toInt(), 40);
+        } else if (situation == u"taken") {
+            QCOMPARE(readAll(backup), QByteArray("earlier"));
+            QCOMPARE(QDir(QFileInfo(backup).absolutePath()).entryList(QDir::Files),
+                     QStringList{"backup.mdb"});
+            QVERIFY(h.prompt.shown().constLast().text.contains("backup.1.mdb"));
+            QCOMPARE(maintainedTables(h), 0);
         } else {
-            QVERIFY(!QFile::exists(backup) || situation == u"Compact" || situation == u"Check");
+            const bool backedUp =
+                situation == u"Compact" || situation == u"Check" || situation == u"lost";
+            QVERIFY(!QFile::exists(backup) || backedUp);
             // Nothing half made is left beside it.
             if (QFileInfo::exists(QFileInfo(backup).absolutePath()))
                 QCOMPARE(QDir(QFileInfo(backup).absolutePath()).entryList(QDir::Files),
                          QFile::exists(backup) ? QStringList{"backup.mdb"} : QStringList());
-            if (situation != u"Compact" && situation != u"Check")
+            if (!backedUp)
                 QCOMPARE(maintainedTables(h), 0);
         }
         // However it ended, no copy is held off writing, and the window goes
-        // on working on the server.
+        // on working on the server (after a lost connection, from the user's
+        // next action, once the event loop has turned).
         QCOMPARE(writersHeld(h), 0);
+        QCoreApplication::processEvents();
         QVERIFY(h.db.cnMain.isOpen());
         QVERIFY(h.selectCustomer(QStringLiteral("O'Hara-2")));
         QCOMPARE(h.get<QLineEdit>("txtCustFirst")->text(), QStringLiteral("Анна"));

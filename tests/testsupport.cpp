@@ -484,6 +484,18 @@ QVariant scalarOn(const QString& databasePath, const QString& query, const QVari
     return result;
 }
 
+void damageTable(const QString& databasePath, const QString& table) {
+    const qint64 root =
+        scalarOn(databasePath, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name=?"),
+                 {table})
+            .toLongLong();
+    const qint64 pageSize = scalarOn(databasePath, QStringLiteral("PRAGMA page_size")).toLongLong();
+    QFile file(databasePath);
+    if (root < 2 || !file.open(QIODevice::ReadWrite) || !file.seek((root - 1) * pageSize) ||
+        file.write(QByteArray(pageSize, char(0xA5))) != pageSize)
+        qFatal("Cannot damage %s", qPrintable(table));
+}
+
 QByteArray readAll(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -203,6 +203,11 @@ QVariant scalarOnServer(const QString& uri, const QString& query, const QVariant
 QVariant scalarOn(const QString& databasePath, const QString& query,
                   const QVariantList& params = {});
 
+// Overwrites the first page of a table's (or an index's) b-tree with bytes
+// that no page holds, as a disk fault leaves it; every other byte of the
+// file stays.
+void damageTable(const QString& databasePath, const QString& table);
+
 // Whole-file helpers: the bytes of a file (empty when unreadable), writing
 // bytes over a file, and the database header (its first 15 bytes).
 QByteArray readAll(const QString& path);

@@ -6,13 +6,19 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillory::backupplace {
 
 namespace {
+
+bool isPermission(int error) {
+    return error == EACCES || error == EPERM || error == EROFS;
+}
 
 bool isUri(const QString& location) {
     return location.contains(QStringLiteral("://"));
@@ -43,7 +49,7 @@ QString makePrivateFolder(const QString& path, bool* permission) {
     if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) {
         const int error = errno;
         if (permission)
-            *permission = error == EACCES || error == EPERM || error == EROFS;
+            *permission = isPermission(error);
         return QStringLiteral("Cannot make the folder for backup copies ") + path +
                QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
     }
@@ -86,6 +92,38 @@ QString makeFolderFor(const QString& location, bool* permission) {
     for (const QString& folder : {userFolder(), folderFor(location)}) {
         if (const QString why = makePrivateFolder(folder, permission); !why.isEmpty())
             return why;
+    }
+    return {};
+}
+
+QString keepAsNewest(const QString& copy, const QString& location, bool* permission) {
+    if (permission)
+        *permission = false;
+    const auto cannotKeep = [&copy, permission](const QString& what) {
+        const int error = errno;
+        QFile::remove(copy);
+        if (permission)
+            *permission = isPermission(error);
+        return QStringLiteral("Cannot keep the backup copy ") + what + QStringLiteral(": ") +
+               QString::fromLocal8Bit(std::strerror(error));
+    };
+    for (int age = kKeptCopies - 1; age >= 1; --age) {
+        const QString newer = age == 1 ? backupPath(location) : olderBackupPath(location, age - 1);
+        if (std::rename(QFile::encodeName(newer).constData(),
+                        QFile::encodeName(olderBackupPath(location, age)).constData()) != 0 &&
+            errno != ENOENT)
+            return cannotKeep(newer);
+    }
+    const QString newest = backupPath(location);
+    if (std::rename(QFile::encodeName(copy).constData(), QFile::encodeName(newest).constData()) !=
+        0)
+        return cannotKeep(newest);
+    // The renames are on disk only once their folder is.
+    const int folder = ::open(QFile::encodeName(folderFor(location)).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
     }
     return {};
 }

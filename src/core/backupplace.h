@@ -46,4 +46,12 @@ QString newCopyTemplate(const QString& location);
 // is a permission the user lacks.
 QString makeFolderFor(const QString& location, bool* permission = nullptr);
 
+// Keeps `copy`, a whole and checked new copy in the database's folder, as
+// the newest backup copy, the newest before it as backup.1.mdb and that one
+// as backup.2.mdb (each in one rename, the folder flushed to disk after). On
+// a failure the new copy is removed and the older copies are left where the
+// renames so far have put them; returns why, with `permission` as for
+// makeFolderFor. Returns an empty text when the copy is kept.
+QString keepAsNewest(const QString& copy, const QString& location, bool* permission = nullptr);
+
 } // namespace quillory::backupplace

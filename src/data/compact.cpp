@@ -52,15 +52,6 @@ Error checkWritable(const QString& path) {
     return Error::none();
 }
 
-void syncDirectoryOf(const QString& path) {
-    const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-}
-
 // Copies the file at `from` whole into the open file `to`, flushed to disk.
 Error copyInto(const QString& from, QFile& to) {
     const int source = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
@@ -148,20 +139,23 @@ Error makeBackup(const QString& path) {
     copy.close();
     if (const Error e = checkCopy(copy.fileName(), path); e.isError())
         return e;
-    for (int age = backupplace::kKeptCopies - 1; age >= 1; --age) {
-        const QString newer = age == 1 ? backupPath(path) : olderBackupPath(path, age - 1);
-        if (::rename(QFile::encodeName(newer).constData(),
-                     QFile::encodeName(olderBackupPath(path, age)).constData()) != 0 &&
-            errno != ENOENT)
-            return systemError(errno, QStringLiteral("Cannot keep the backup copy ") + newer);
-    }
-    if (::rename(QFile::encodeName(copy.fileName()).constData(),
-                 QFile::encodeName(backupPath(path)).constData()) != 0)
-        return systemError(errno,
-                           QStringLiteral("Cannot keep the backup copy ") + backupPath(path));
+    // Kept, or removed on a failure, by keepAsNewest.
     copy.setAutoRemove(false);
-    syncDirectoryOf(backupPath(path));
+    if (const QString why = backupplace::keepAsNewest(copy.fileName(), path, &permission);
+        !why.isEmpty())
+        return {permission ? errnum::PermissionDenied : errnum::Unspecified, why};
     return Error::none();
+}
+
+// The failure the maintenance connection met. It holds its reports, so that
+// no box shows while the file is held for maintenance: damage is returned as
+// damage still to report.
+Error failureOf(const Connection& cn, const QString& path) {
+    Error error = cn.lastError();
+    if (error.number == errnum::DamageReported)
+        error = {errnum::DatabaseDamaged, error.description + QStringLiteral(" (") + path + u')',
+                 path};
+    return error;
 }
 
 // The row count of every table, as "name=count" texts in name order.
@@ -192,13 +186,13 @@ Error checkRebuilt(Connection& cn, const QString& path, const QStringList& befor
     if (!cn.forEachRow(
             QStringLiteral("PRAGMA integrity_check"), {},
             [&problems](const QSqlQuery& row) { problems.append(row.value(0).toString()); }))
-        return cn.lastError();
+        return failureOf(cn, path);
     if (problems != QStringList{QStringLiteral("ok")})
         return {errnum::DatabaseDamaged,
                 problems.join(QStringLiteral("; ")) + QStringLiteral(" (") + path + u')', path};
     const std::optional<QStringList> after = tableCounts(cn);
     if (!after)
-        return cn.lastError();
+        return failureOf(cn, path);
     if (*after != before)
         return {errnum::DatabaseDamaged,
                 QStringLiteral("after the compaction the tables do not hold the rows they held "
@@ -229,15 +223,17 @@ void setFailureInjection(std::function<Error(Step)> inject) {
     injection() = std::move(inject);
 }
 
+Error beginStep(Step step, const std::function<void(Step)>& beforeStep) {
+    if (beforeStep)
+        beforeStep(step);
+    return injection() ? injection()(step) : Error::none();
+}
+
 Result CompactDatabase(const QString& path, bool backup,
                        const std::function<void(Step)>& beforeStep) {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return {Result::NoDatabase, {}, false};
-    const auto begin = [&beforeStep](Step step) {
-        if (beforeStep)
-            beforeStep(step);
-        return injection() ? injection()(step) : Error::none();
-    };
+    const auto begin = [&beforeStep](Step step) { return beginStep(step, beforeStep); };
     const auto failed = [&path](Error error, bool reported = false) {
         if (error.location.isEmpty())
             error.location = path;
@@ -261,6 +257,7 @@ Result CompactDatabase(const QString& path, bool backup,
     // Opening plays back what a program that ended in the middle of a write
     // left in the journal, so that the copy below is of a whole database.
     Connection database;
+    database.holdReports(true);
     if (!database.open(path))
         return failed(database.lastError());
 
@@ -275,10 +272,10 @@ Result CompactDatabase(const QString& path, bool backup,
         return failed(e);
     const std::optional<QStringList> counts = tableCounts(database);
     if (!counts)
-        return failed(database.lastError());
+        return failed(failureOf(database, path));
     // In place, through SQLite's journal: all of it or none of it.
     if (!database.execute(QStringLiteral("VACUUM")))
-        return failed(database.lastError());
+        return failed(failureOf(database, path));
 
     if (const Error e = begin(Step::Check); e.isError())
         return failed(e);

@@ -67,9 +67,14 @@ QString stepText(Step step);
 bool compactDatabaseInUse(Database& db,
                           const std::function<void(std::optional<Step>)>& progress = {});
 
-// For tests: a failure to inject before a step (an error with number 0
-// injects nothing). An empty function removes it.
+// For tests: a failure to inject before a step of either maintenance, a
+// file's or a server's (an error with number 0 injects nothing). An empty
+// function removes it.
 void setFailureInjection(std::function<Error(Step)> inject);
+
+// A step about to run: tells `beforeStep` (when given) of it, and returns the
+// failure injected before it, if any.
+Error beginStep(Step step, const std::function<void(Step)>& beforeStep);
 
 } // namespace compaction
 } // namespace quillory

@@ -334,7 +334,15 @@ void Connection::noteLost(const QString& description) {
         reportPending();
 }
 
+void Connection::holdReports(bool hold) {
+    m_reportsHeld = hold;
+    if (!hold && !m_inTransaction)
+        reportPending();
+}
+
 void Connection::reportPending() {
+    if (m_reportsHeld)
+        return;
     if (m_damagePending) {
         m_damagePending = false;
         HandleError(Error{errnum::DatabaseDamaged, m_damageDescription, m_path});

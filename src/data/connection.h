@@ -110,6 +110,12 @@ public:
     // Whether the server connection has been lost and not made again yet.
     bool isConnectionLost() const { return m_lost; }
 
+    // While held, damage and a lost server connection are noted as ever but
+    // reported only when the hold ends, as inside a write transaction: for
+    // work under a progress display, whose boxes come after it has gone.
+    // A connection destroyed while it holds them never reports them.
+    void holdReports(bool hold);
+
     // For the benchmark: told of every statement any connection runs, with
     // its values, before it runs. An empty function removes it.
     using StatementObserver = std::function<void(const QString& sql, const QVariantList& params)>;
@@ -137,6 +143,7 @@ private:
     bool m_damagePending = false; // found inside a write transaction, not reported yet
     bool m_inTransaction = false;
     bool m_readOnly = false;
+    bool m_reportsHeld = false;
     // The first statement that failed inside the write transaction under
     // way: such a transaction is never committed (a server would roll it
     // back silently at COMMIT).

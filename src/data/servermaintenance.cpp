@@ -11,13 +11,6 @@
 #include <QSqlQuery>
 #include <QTemporaryFile>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
 namespace quillory::servermaintenance {
 
 namespace {
@@ -25,13 +18,8 @@ namespace {
 using compaction::Result;
 using compaction::Step;
 
-std::function<Error(Step)>& injection() {
-    static std::function<Error(Step)> inject;
-    return inject;
-}
-
 Result failed(const Error& error) {
-    // A lost connection has been reported when it was found.
+    // A lost connection is reported by the connection (see compactInUse).
     return {Result::Failed, error, error.number == errnum::ConnectionLostReported};
 }
 
@@ -67,44 +55,6 @@ std::optional<QString> newCopyName(const QString& place, Error* error) {
     reserved.close();
     QFile::remove(name);
     return name;
-}
-
-Error cannotKeep(const QString& copy) {
-    return {errnum::PathFileAccess, QStringLiteral("Cannot keep the backup copy ") + copy +
-                                        QStringLiteral(": ") +
-                                        QString::fromLocal8Bit(std::strerror(errno))};
-}
-
-// Keeps a whole, checked copy as the newest backup copy, the two before it as
-// the older ones, each in one rename.
-Error keepAsNewest(const QString& copy, const QString& place) {
-    for (int age = backupplace::kKeptCopies - 1; age >= 1; --age) {
-        const QString newer = age == 1 ? backupplace::backupPath(place)
-                                       : backupplace::olderBackupPath(place, age - 1);
-        const QString older = backupplace::olderBackupPath(place, age);
-        if (std::rename(QFile::encodeName(newer).constData(),
-                        QFile::encodeName(older).constData()) != 0 &&
-            errno != ENOENT) {
-            const Error error = cannotKeep(newer);
-            QFile::remove(copy);
-            return error;
-        }
-    }
-    const QString newest = backupplace::backupPath(place);
-    if (std::rename(QFile::encodeName(copy).constData(), QFile::encodeName(newest).constData()) !=
-        0) {
-        const Error error = cannotKeep(newest);
-        QFile::remove(copy);
-        return error;
-    }
-    // The renames are on disk only once their folder is.
-    const int dir = ::open(QFile::encodeName(backupplace::folderFor(place)).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return Error::none();
 }
 
 // The writers' hold of the maintenance, given up however it ends.
@@ -159,17 +109,9 @@ QString backupPathFor(const QString& uri) {
     return backupplace::backupPath(withoutPassword(uri));
 }
 
-void setFailureInjection(std::function<Error(Step)> inject) {
-    injection() = std::move(inject);
-}
-
 Result compactServer(Database& db, const std::function<void(Step)>& beforeStep) {
     Connection& cn = db.cnMain;
-    const auto begin = [&beforeStep](Step step) {
-        if (beforeStep)
-            beforeStep(step);
-        return injection() ? injection()(step) : Error::none();
-    };
+    const auto begin = [&beforeStep](Step step) { return compaction::beginStep(step, beforeStep); };
 
     // From here on no copy of the program writes, so that the backup copy,
     // and the rows after the server's maintenance, can be held against the
@@ -212,8 +154,8 @@ Result compactServer(Database& db, const std::function<void(Step)>& beforeStep) 
     cn.execute(QStringLiteral("COMMIT"));
     if (!copied.ok)
         return failed(copied.error);
-    if (const Error e = keepAsNewest(*copy, place); e.isError())
-        return failed(e);
+    if (const QString why = backupplace::keepAsNewest(*copy, place, &permission); !why.isEmpty())
+        return failed({permission ? errnum::PermissionDenied : errnum::Unspecified, why});
 
     if (const Error e = begin(Step::Compact); e.isError())
         return failed(e);
@@ -234,12 +176,15 @@ Result compactServer(Database& db, const std::function<void(Step)>& beforeStep) 
 }
 
 void compactInUse(Database& db, const std::function<void(std::optional<Step>)>& progress) {
+    // A lost connection is reported once the progress display has gone.
+    db.cnMain.holdReports(true);
     const Result result = compactServer(db, [&progress](Step step) {
         if (progress)
             progress(step);
     });
     if (progress)
         progress(std::nullopt);
+    db.cnMain.holdReports(false);
     if (result.outcome == Result::Failed) {
         if (!result.reported)
             compaction::reportFailure(result.error);

@@ -49,9 +49,5 @@ compaction::Result compactServer(Database& db,
 void compactInUse(Database& db,
                   const std::function<void(std::optional<compaction::Step>)>& progress);
 
-// For tests: a failure to inject before a step (an error with number 0
-// injects nothing). An empty function removes it.
-void setFailureInjection(std::function<Error(compaction::Step)> inject);
-
 } // namespace servermaintenance
 } // namespace quillory
