@@ -4,6 +4,7 @@
 // backups of several compactions and databases, a failure at each step,
 // another copy of the program on the database, a database that is gone, and
 // an ordinary user compacting a database the office shares.
+#include "compactionboxes.h"
 #include "data/compact.h"
 #include "data/schema.h"
 #include "data/signature.h"
@@ -22,18 +23,12 @@
 #include <unistd.h>
 
 using namespace quillory;
+using test::kCompleted;
+using test::kPermissionBox;
 using test::MainWindowHarness;
 using test::readAll;
 
 namespace {
-
-const QString kCompleted = QStringLiteral("Database compression and repair completed.");
-
-const QString kPermissionBox =
-    QStringLiteral("Either the database did not close correctly for maintenance, or you do not "
-                   "have the needed file permissions to repair the database.  Ensure that you "
-                   "have create, delete, modify, and execute rights to the directory you "
-                   "installed Brandlewickery.");
 
 // Leaves room to win back in a database: many rows written and deleted again.
 void addRoom(const QString& databasePath) {

@@ -28,17 +28,6 @@ const QByteArray kBom = QByteArrayLiteral("\xEF\xBB\xBF");
 const QString kCsvFilter = QStringLiteral("CSV files (*.csv)");
 const QString kPdfFilter = QStringLiteral("PDF files (*.pdf)");
 
-// The lines of a PDF's text with their runs of blanks made single.
-QStringList pdfLines(const QString& path) {
-    QStringList out;
-    for (const QString& line : pdfText(path).split(u'\n')) {
-        const QString simple = line.simplified();
-        if (!simple.isEmpty())
-            out.append(simple);
-    }
-    return out;
-}
-
 // Customers, projects and invoices that tell the CSV rules apart: quotes,
 // commas and line breaks in texts, a formula for a name, a postal code with
 // a leading zero, non-Latin letters, amounts with four decimals, an invoice

@@ -17,21 +17,11 @@
 
 using namespace quillory;
 using test::MainWindowHarness;
+using test::pdfLines;
 using test::pdfText;
 using test::PrintQueues;
 
 namespace {
-
-// The lines of a PDF's text with their runs of blanks made single.
-QStringList pdfLines(const QString& path) {
-    QStringList out;
-    for (const QString& line : pdfText(path).split(u'\n')) {
-        const QString simple = line.simplified();
-        if (!simple.isEmpty())
-            out.append(simple);
-    }
-    return out;
-}
 
 const QString kPrintedOn = QStringLiteral("Printed On: 12/6/2026 9:05:07 AM");
 

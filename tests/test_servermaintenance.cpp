@@ -3,6 +3,7 @@
 // maintain the tables), a failure at each step, and a maintenance that works:
 // a backup copy the program opens as a database of its own with every row
 // and cent, the server's own VACUUM (ANALYZE), and no copy writing meanwhile.
+#include "compactionboxes.h"
 #include "data/servermaintenance.h"
 #include "data/signature.h"
 #include "mainwindowharness.h"
@@ -17,14 +18,6 @@ using namespace quillory;
 using namespace quillory::test;
 
 namespace {
-
-const QString kCompleted = QStringLiteral("Database compression and repair completed.");
-
-const QString kPermissionBox =
-    QStringLiteral("Either the database did not close correctly for maintenance, or you do not "
-                   "have the needed file permissions to repair the database.  Ensure that you "
-                   "have create, delete, modify, and execute rights to the directory you "
-                   "installed Brandlewickery.");
 
 const QString kLostTitle = QStringLiteral("Database Server");
 const QString kErrorTitle = QStringLiteral("ERROR");

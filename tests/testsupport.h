@@ -224,6 +224,8 @@ QStringList useLocksOn(const QString& databasePath);
 // page ends in a form feed), and its page count as pdfinfo gives it. Both
 // tools come with poppler-utils; a missing tool fails the test run.
 QString pdfText(const QString& path);
+// The lines of a PDF's text that hold anything, runs of blanks made single.
+QStringList pdfLines(const QString& path);
 int pdfPages(const QString& path);
 // The fonts of a PDF file, one line each as pdffonts lists them: name, type,
 // encoding, and "yes" or "no" for embedded, subset and text map.
