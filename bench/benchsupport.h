@@ -3,7 +3,7 @@
 // What every benchmark subject shares: the options, the printed figures, the
 // prompt that answers boxes nobody should see, and the window under test.
 
-#include "data/compact.h"
+#include "data/file/compact.h"
 #include "errors/prompt.h"
 
 #include <QElapsedTimer>

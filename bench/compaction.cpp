@@ -2,8 +2,8 @@
 // database closed, compacted with its backup copy, and opened again. The
 // backup copies go to the user's own folder in the temporary directory.
 #include "benchsupport.h"
-#include "data/compact.h"
 #include "data/database.h"
+#include "data/file/compact.h"
 
 #include <QDir>
 #include <QFileInfo>

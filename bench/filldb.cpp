@@ -1,6 +1,6 @@
 #include "filldb.h"
 
-#include "data/signature.h"
+#include "data/file/signature.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

@@ -10,7 +10,7 @@
 #include "benchsupport.h"
 #include "core/environment.h"
 #include "data/database.h"
-#include "data/schema.h"
+#include "data/file/schema.h"
 #include "filldb.h"
 #include "server.h"
 

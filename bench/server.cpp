@@ -5,8 +5,8 @@
 #include "core/environment.h"
 #include "data/connection.h"
 #include "data/database.h"
-#include "data/migration.h"
-#include "data/servermaintenance.h"
+#include "data/migration/migration.h"
+#include "data/server/servermaintenance.h"
 
 #include <QDir>
 #include <QFile>

@@ -10,7 +10,7 @@
 // - it changes no byte outside the first 15 and never the file's length;
 // - swapping back gives the file it started from;
 // - a missing file stays missing, and on a file it can write no box is shown.
-#include "data/signature.h"
+#include "data/file/signature.h"
 #include "fuzzsupport.h"
 
 #include <QFile>

@@ -8,8 +8,8 @@
 // code 0 when it worked, 3 when the database did not open, 4 when the
 // compaction ended the program.
 #include "core/environment.h"
-#include "data/compact.h"
 #include "data/database.h"
+#include "data/file/compact.h"
 #include "errors/prompt.h"
 
 #include <QCoreApplication>

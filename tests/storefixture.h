@@ -5,8 +5,8 @@
 // set-up of the tests of the stored values and the recordset, which run on
 // both stores (see addStoreRows).
 #include "data/connection.h"
+#include "data/file/signature.h"
 #include "data/recordset.h"
-#include "data/signature.h"
 #include "testsupport.h"
 
 #include <QTest>

@@ -2,7 +2,7 @@
 // processes without any display: what each prints, its exit status, and
 // which files it leaves in its folder.
 #include "app/application.h"
-#include "data/signature.h"
+#include "data/file/signature.h"
 #include "help/version.h"
 #include "testsupport.h"
 

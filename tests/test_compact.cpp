@@ -5,9 +5,9 @@
 // another copy of the program on the database, a database that is gone, and
 // an ordinary user compacting a database the office shares.
 #include "compactionboxes.h"
-#include "data/compact.h"
-#include "data/schema.h"
-#include "data/signature.h"
+#include "data/file/compact.h"
+#include "data/file/schema.h"
+#include "data/file/signature.h"
 #include "mainwindowharness.h"
 #include "ordinaryuser.h"
 

@@ -4,7 +4,7 @@
 // nothing is written to the file after it: not a save, not the marker at the
 // end, not a compaction over the backup copy.
 #include "customerediting.h"
-#include "data/compact.h"
+#include "data/file/compact.h"
 #include "data/recordset.h"
 #include "data/rowguard.h"
 #include "data/transaction.h"

@@ -3,7 +3,7 @@
 // recordset with its error boxes.
 #include "core/environment.h"
 #include "data/database.h"
-#include "data/signature.h"
+#include "data/file/signature.h"
 #include "errors/error.h"
 #include "testsupport.h"
 

@@ -1,6 +1,6 @@
 // The main window as a user meets it: the login, the load sequence, the
 // customer list and view, and the two control states.
-#include "data/signature.h"
+#include "data/file/signature.h"
 #include "mainwindowharness.h"
 #include "widgets/boxes.h"
 #include "widgets/fittinglabel.h"

@@ -3,8 +3,8 @@
 // leaves nothing on the target; the quillory-migrate command line.
 #include "data/connection.h"
 #include "data/database.h"
-#include "data/migration.h"
-#include "data/signature.h"
+#include "data/file/signature.h"
+#include "data/migration/migration.h"
 #include "testsupport.h"
 
 #include <QDir>

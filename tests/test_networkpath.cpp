@@ -1,9 +1,9 @@
 // Finding the database: NetworkPath.sfe as it is read and written, and the
 // database it names.
 #include "data/database.h"
-#include "data/schema.h"
-#include "data/serveraddress.h"
-#include "data/signature.h"
+#include "data/file/schema.h"
+#include "data/file/signature.h"
+#include "data/server/serveraddress.h"
 #include "scoped.h"
 #include "testsupport.h"
 

@@ -5,8 +5,8 @@
 // where a copy run by an ordinary user keeps its files, installed or not.
 #include "app/application.h"
 #include "data/database.h"
-#include "data/schema.h"
-#include "data/signature.h"
+#include "data/file/schema.h"
+#include "data/file/signature.h"
 #include "ordinaryuser.h"
 #include "testsupport.h"
 

@@ -1,7 +1,7 @@
 // The amount due of a project, and the next project and invoice ids.
 #include "core/money.h"
 #include "data/connection.h"
-#include "data/signature.h"
+#include "data/file/signature.h"
 #include "projects/projectstore.h"
 #include "testsupport.h"
 

@@ -1,7 +1,7 @@
 // Writing back a shown row only while it still holds what was shown.
 #include "data/connection.h"
+#include "data/file/signature.h"
 #include "data/rowguard.h"
-#include "data/signature.h"
 #include "testsupport.h"
 
 #include <QSqlQuery>

@@ -3,7 +3,7 @@
 // server's session list shows it by, and a connection lost in the middle of
 // the work.
 #include "data/database.h"
-#include "data/serveraddress.h"
+#include "data/server/serveraddress.h"
 #include "invoiceharness.h"
 
 #include <QFile>

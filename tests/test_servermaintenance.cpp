@@ -4,8 +4,8 @@
 // a backup copy the program opens as a database of its own with every row
 // and cent, the server's own VACUUM (ANALYZE), and no copy writing meanwhile.
 #include "compactionboxes.h"
-#include "data/servermaintenance.h"
-#include "data/signature.h"
+#include "data/file/signature.h"
+#include "data/server/servermaintenance.h"
 #include "mainwindowharness.h"
 
 #include <QAction>

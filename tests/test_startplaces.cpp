@@ -4,9 +4,9 @@
 // a failed start named with the path to look at.
 #include "core/environment.h"
 #include "data/database.h"
-#include "data/networkshare.h"
-#include "data/schema.h"
-#include "data/signature.h"
+#include "data/file/networkshare.h"
+#include "data/file/schema.h"
+#include "data/file/signature.h"
 #include "errors/handleerror.h"
 #include "ordinaryuser.h"
 #include "scoped.h"

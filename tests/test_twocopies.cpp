@@ -2,7 +2,7 @@
 // process of its own (tests/addcustomers.cpp): they add customers, pay
 // invoices and save the same customers, and no id is given twice, no payment
 // is lost and every save lands whole.
-#include "data/signature.h"
+#include "data/file/signature.h"
 #include "testsupport.h"
 
 #include <QMap>

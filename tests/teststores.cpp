@@ -3,7 +3,7 @@
 #include "testsupport.h"
 
 #include "data/connection.h"
-#include "data/serveraddress.h"
+#include "data/server/serveraddress.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

@@ -4,8 +4,8 @@
 #include "core/formats.h"
 #include "data/connection.h"
 #include "data/database.h"
-#include "data/schema.h"
-#include "data/signature.h"
+#include "data/file/schema.h"
+#include "data/file/signature.h"
 
 #include <QDir>
 #include <QFile>

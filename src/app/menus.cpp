@@ -1,7 +1,7 @@
 // The menus of the main window. Each item's handler calls the module that does
 // the work; the window itself only passes on what that module needs.
 #include "app/frmMain.h"
-#include "data/compact.h"
+#include "data/file/compact.h"
 #include "export/exports.h"
 #include "help/frmAbout.h"
 #include "help/help.h"

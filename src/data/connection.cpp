@@ -2,8 +2,8 @@
 
 #include "core/formats.h"
 #include "core/money.h"
-#include "data/serveraddress.h"
-#include "data/serverschema.h"
+#include "data/server/serveraddress.h"
+#include "data/server/serverschema.h"
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
 

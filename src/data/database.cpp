@@ -1,9 +1,9 @@
 #include "data/database.h"
 
 #include "core/environment.h"
-#include "data/networkshare.h"
-#include "data/schema.h"
-#include "data/serveraddress.h"
+#include "data/file/networkshare.h"
+#include "data/file/schema.h"
+#include "data/server/serveraddress.h"
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
 

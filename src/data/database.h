@@ -1,7 +1,7 @@
 #pragma once
 
+#include "data/file/signature.h"
 #include "data/recordset.h"
-#include "data/signature.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // Build tool: provides an empty, marked database at the path given, unless a
 // file is there already.
 #include "core/toolline.h"
-#include "data/schema.h"
+#include "data/file/schema.h"
 
 #include <QCoreApplication>
 #include <QFile>

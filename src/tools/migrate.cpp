@@ -2,7 +2,7 @@
 // an office's records.mdb to its database server, or a server's data back
 // into a file. The work is data/migration's; this is its command line.
 #include "core/toolline.h"
-#include "data/migration.h"
+#include "data/migration/migration.h"
 #include "errors/prompt.h"
 
 #include <QCoreApplication>

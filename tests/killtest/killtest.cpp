@@ -16,8 +16,8 @@
 // half_written among them), the reason for each failure on stderr, and ends
 // with status 1 when anything was lost, half written or did not start again.
 #include "core/environment.h"
-#include "data/schema.h"
-#include "data/signature.h"
+#include "data/file/schema.h"
+#include "data/file/signature.h"
 #include "errors/prompt.h"
 #include "killrows.h"
 #include "realprogram.h"

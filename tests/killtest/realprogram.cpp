@@ -1,6 +1,6 @@
 #include "realprogram.h"
 
-#include "data/signature.h"
+#include "data/file/signature.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "data/networkshare.h"
+#include "data/file/networkshare.h"
 
 #include "errors/handleerror.h"
 

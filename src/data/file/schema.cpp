@@ -1,7 +1,7 @@
-#include "data/schema.h"
+#include "data/file/schema.h"
 
 #include "data/connection.h"
-#include "data/signature.h"
+#include "data/file/signature.h"
 
 #include <QFile>
 #include <QSqlDatabase>

@@ -1,4 +1,4 @@
-#include "data/signature.h"
+#include "data/file/signature.h"
 
 #include "errors/handleerror.h"
 #include "errors/prompt.h"

@@ -1,4 +1,4 @@
-#include "data/serveraddress.h"
+#include "data/server/serveraddress.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>

@@ -1,10 +1,10 @@
-#include "data/migration.h"
+#include "data/migration/migration.h"
 
 #include "data/connection.h"
-#include "data/schema.h"
-#include "data/serveraddress.h"
-#include "data/servermaintenance.h"
-#include "data/signature.h"
+#include "data/file/schema.h"
+#include "data/file/signature.h"
+#include "data/server/serveraddress.h"
+#include "data/server/servermaintenance.h"
 #include "data/transaction.h"
 
 #include <QDir>

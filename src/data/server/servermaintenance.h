@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/compact.h"
+#include "data/file/compact.h"
 #include "errors/error.h"
 
 #include <QString>

@@ -1,9 +1,9 @@
-#include "data/compact.h"
+#include "data/file/compact.h"
 
 #include "data/connection.h"
 #include "data/database.h"
-#include "data/servermaintenance.h"
-#include "data/signature.h"
+#include "data/file/signature.h"
+#include "data/server/servermaintenance.h"
 #include "errors/handleerror.h"
 #include "errors/prompt.h"
 

@@ -1,9 +1,9 @@
-#include "data/servermaintenance.h"
+#include "data/server/servermaintenance.h"
 
 #include "core/backupplace.h"
 #include "data/database.h"
-#include "data/migration.h"
-#include "data/serveraddress.h"
+#include "data/migration/migration.h"
+#include "data/server/serveraddress.h"
 #include "errors/prompt.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "data/serverschema.h"
+#include "data/server/serverschema.h"
 
 #include "data/connection.h"
-#include "data/schema.h"
+#include "data/file/schema.h"
 #include "data/transaction.h"
 
 #include <QMap>
